@@ -1,0 +1,167 @@
+#pragma once
+// The script value: a 16-byte tagged variant (a 16-bit kind code and an 8-byte payload)
+// held in every stack slot, variable, argument and array element. Numbers never
+// allocate; texts and arrays share reference-counted buffers with value semantics
+// (arrays copy on write); a reference (kind 0x400C) points at another value's slot.
+
+#include <cstdint>
+#include <utility>
+#include <vector>
+
+#include "engine/vm/ScriptText.h"
+
+namespace vorn::engine {
+
+using TVarType = uint16_t;
+
+#define VORN_VARIANT_KIND(Constant, Code, Name, Prefix) inline constexpr TVarType Constant = Code;
+#include "engine/vm/VariantKinds.def"
+inline constexpr TVarType varTypeMask = 0x0FFF;
+
+// A late-bound automation object (kinds 9 and 13). Values keep it alive by counting;
+// the calls by member name are added with the automation bridge.
+class IDispatchObject {
+public:
+    virtual void AddRef() noexcept = 0;
+    virtual void Release() noexcept = 0;
+
+protected:
+    ~IDispatchObject() = default;
+};
+
+class Variant {
+public:
+    constexpr Variant() noexcept : FType(varEmpty), FPayload{} {}
+    Variant(const Variant& other) noexcept : FType(other.FType), FPayload(other.FPayload) {
+        if (IsManaged(FType)) RetainPayload();
+    }
+    Variant(Variant&& other) noexcept : FType(other.FType), FPayload(other.FPayload) {
+        other.FType = varEmpty;
+    }
+    Variant& operator=(const Variant& other) noexcept {
+        if (!IsManaged(FType) && !IsManaged(other.FType)) {
+            FType = other.FType;
+            FPayload = other.FPayload;
+            return *this;
+        }
+        Variant copy(other);
+        Swap(copy);
+        return *this;
+    }
+    Variant& operator=(Variant&& other) noexcept {
+        Variant moved(std::move(other));
+        Swap(moved);
+        return *this;
+    }
+    ~Variant() {
+        if (IsManaged(FType)) ReleasePayload();
+    }
+    void Swap(Variant& other) noexcept {
+        std::swap(FType, other.FType);
+        std::swap(FPayload, other.FPayload);
+    }
+    // Drops what the value holds and leaves it empty.
+    void Clear() noexcept { Variant().Swap(*this); }
+
+    // Constructors by kind.
+    static Variant Null() noexcept { return Make(varNull, Payload{}); }
+    static Variant FromSmallint(int16_t v) noexcept { Payload p{}; p.FInt16 = v; return Make(varSmallint, p); }
+    static Variant FromInteger(int32_t v) noexcept { Payload p{}; p.FInt32 = v; return Make(varInteger, p); }
+    static Variant FromSingle(float v) noexcept { Payload p{}; p.FSingle = v; return Make(varSingle, p); }
+    static Variant FromDouble(double v) noexcept { Payload p{}; p.FDouble = v; return Make(varDouble, p); }
+    // A currency is a 64-bit integer scaled by 10000.
+    static Variant FromCurrency(int64_t scaled) noexcept { Payload p{}; p.FInt64 = scaled; return Make(varCurrency, p); }
+    static Variant FromDate(double v) noexcept { Payload p{}; p.FDouble = v; return Make(varDate, p); }
+    static Variant FromError(int32_t v) noexcept { Payload p{}; p.FInt32 = v; return Make(varError, p); }
+    static Variant FromBoolean(bool v) noexcept { Payload p{}; p.FBool = v; return Make(varBoolean, p); }
+    static Variant FromShortInt(int8_t v) noexcept { Payload p{}; p.FInt8 = v; return Make(varShortInt, p); }
+    static Variant FromByte(uint8_t v) noexcept { Payload p{}; p.FUInt8 = v; return Make(varByte, p); }
+    static Variant FromWord(uint16_t v) noexcept { Payload p{}; p.FUInt16 = v; return Make(varWord, p); }
+    static Variant FromLongWord(uint32_t v) noexcept { Payload p{}; p.FUInt32 = v; return Make(varLongWord, p); }
+    static Variant FromInt64(int64_t v) noexcept { Payload p{}; p.FInt64 = v; return Make(varInt64, p); }
+    static Variant FromUInt64(uint64_t v) noexcept { Payload p{}; p.FUInt64 = v; return Make(varUInt64, p); }
+    // Text of kind varUString (default), varOleStr or varString. Narrow text (varString)
+    // keeps only what the narrow code page can hold.
+    static Variant FromText(ScriptText text, TVarType kind = varUString);
+    static Variant FromText(platform::UStringView text, TVarType kind = varUString) {
+        return FromText(ScriptText(text), kind);
+    }
+    // An automation object of kind varDispatch or varUnknown; takes a new count on it.
+    static Variant FromDispatch(IDispatchObject* object, TVarType kind = varDispatch) noexcept;
+    // A reference (kind 0x400C) to `target`, exactly as given (no chain following).
+    static Variant RawReference(Variant* target) noexcept {
+        Payload p{}; p.FRef = target; return Make(varByRef | varVariant, p);
+    }
+    // A one-dimensional array of variants with bounds low..high (empty when high < low).
+    static Variant NewArray(int32_t low, int32_t high);
+
+    TVarType VType() const noexcept { return FType; }
+    bool IsArray() const noexcept { return (FType & varArray) != 0; }
+    bool IsRef() const noexcept { return (FType & varByRef) != 0; }
+
+    // Raw payload reads; each is only meaningful for the kinds that store it.
+    int16_t RawSmallint() const noexcept { return FPayload.FInt16; }
+    int32_t RawInteger() const noexcept { return FPayload.FInt32; }
+    float RawSingle() const noexcept { return FPayload.FSingle; }
+    double RawDouble() const noexcept { return FPayload.FDouble; }
+    int64_t RawInt64() const noexcept { return FPayload.FInt64; }
+    uint64_t RawUInt64() const noexcept { return FPayload.FUInt64; }
+    bool RawBoolean() const noexcept { return FPayload.FBool; }
+    int8_t RawShortInt() const noexcept { return FPayload.FInt8; }
+    uint8_t RawByte() const noexcept { return FPayload.FUInt8; }
+    uint16_t RawWord() const noexcept { return FPayload.FUInt16; }
+    uint32_t RawLongWord() const noexcept { return FPayload.FUInt32; }
+    platform::UStringView RawText() const noexcept { return ScriptText::ViewOf(FPayload.FText); }
+    ScriptText RawScriptText() const noexcept {
+        ScriptText::RetainRep(FPayload.FText);
+        return ScriptText::Adopt(FPayload.FText);
+    }
+    Variant* RawTarget() const noexcept { return FPayload.FRef; }
+    IDispatchObject* RawDispatch() const noexcept { return FPayload.FDispatch; }
+
+    // Array access (array kinds only). Mutable access first unshares the elements.
+    int32_t ArrayLow() const noexcept;
+    const std::vector<Variant>& ArrayItems() const noexcept;
+    std::vector<Variant>& MutableArrayItems();
+
+private:
+    struct ArrayRep;
+    union Payload {
+        int8_t FInt8;
+        uint8_t FUInt8;
+        int16_t FInt16;
+        uint16_t FUInt16;
+        int32_t FInt32;
+        uint32_t FUInt32;
+        int64_t FInt64;
+        uint64_t FUInt64;
+        float FSingle;
+        double FDouble;
+        bool FBool;
+        ScriptText::Rep* FText;
+        ArrayRep* FArray;
+        IDispatchObject* FDispatch;
+        Variant* FRef;
+    };
+
+    static Variant Make(TVarType type, Payload payload) noexcept {
+        Variant v;
+        v.FType = type;
+        v.FPayload = payload;
+        return v;
+    }
+    // Kinds whose payload owns a counted buffer or object.
+    static constexpr bool IsManaged(TVarType t) noexcept {
+        return t == varOleStr || t == varString || t == varUString || t == varDispatch ||
+               t == varUnknown || (t & varArray) != 0;
+    }
+    void RetainPayload() const noexcept;
+    void ReleasePayload() noexcept;
+
+    TVarType FType;
+    Payload FPayload;
+};
+
+static_assert(sizeof(Variant) == 16, "script values are 16 bytes");
+
+} // namespace vorn::engine

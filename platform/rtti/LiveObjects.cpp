@@ -1,0 +1,114 @@
+#include "platform/rtti/LiveObjects.h"
+
+#include "platform/Exceptions.h"
+#include "platform/rtti/Object.h"
+
+namespace vorn::platform::rtti {
+
+// A number is (generation << 32) | (slot index + 1). Generations start at 1, so small
+// integers are never live numbers, and stay below 2^31 so numbers are positive.
+namespace {
+constexpr uint32_t kMaxGeneration = 0x7FFFFFFF;
+int64_t MakeNumber(uint32_t index, uint32_t generation) {
+    return int64_t((uint64_t(generation) << 32) | (uint64_t(index) + 1));
+}
+} // namespace
+
+TLiveObjects& TLiveObjects::Instance() {
+    static TLiveObjects* instance = new TLiveObjects();
+    return *instance;
+}
+
+int64_t TLiveObjects::Add(void* object, const TClassInfo* classInfo, bool isTObject) {
+    uint32_t index;
+    if (FFirstFree != 0) {
+        index = FFirstFree - 1;
+        FFirstFree = FSlots[index].FNextFree;
+    } else {
+        index = uint32_t(FSlots.size());
+        FSlots.emplace_back();
+    }
+    TSlot& slot = FSlots[index];
+    slot.FObject = object;
+    slot.FClass = classInfo;
+    slot.FUsed = true;
+    slot.FIsTObject = isTObject;
+    int64_t number = MakeNumber(index, slot.FGeneration);
+    FNumbers[object] = number;
+    return number;
+}
+
+int64_t TLiveObjects::Register(void* object, const TClassInfo* classInfo) {
+    if (!object) return 0;
+    if (!classInfo) throw EInvalidCast("Invalid class typecast");
+    std::lock_guard lock(FLock);
+    auto it = FNumbers.find(object);
+    if (it != FNumbers.end()) return it->second;
+    return Add(object, classInfo, false);
+}
+
+int64_t TLiveObjects::Register(TObject* object) {
+    std::lock_guard lock(FLock);
+    return Add(object, nullptr, true);
+}
+
+const TLiveObjects::TSlot* TLiveObjects::Find(int64_t number) const {
+    uint64_t bits = uint64_t(number);
+    uint64_t index = (bits & 0xFFFFFFFFu);
+    uint32_t generation = uint32_t(bits >> 32);
+    if (index == 0 || index > FSlots.size()) return nullptr;
+    const TSlot& slot = FSlots[index - 1];
+    return slot.FUsed && slot.FGeneration == generation ? &slot : nullptr;
+}
+
+void TLiveObjects::Unregister(int64_t number) noexcept {
+    std::lock_guard lock(FLock);
+    const TSlot* found = Find(number);
+    if (!found) return;
+    auto index = uint32_t((uint64_t(number) & 0xFFFFFFFFu) - 1);
+    TSlot& slot = FSlots[index];
+    FNumbers.erase(slot.FObject);
+    slot = TSlot{nullptr, nullptr, slot.FGeneration + 1, 0, false, false};
+    // A slot whose generation is used up is retired instead of reused, so an old number
+    // can never name a new object.
+    if (slot.FGeneration >= kMaxGeneration) return;
+    slot.FNextFree = FFirstFree;
+    FFirstFree = index + 1;
+}
+
+bool TLiveObjects::TryResolve(int64_t number, void*& object, const TClassInfo*& classInfo) const {
+    object = nullptr;
+    classInfo = nullptr;
+    if (number == 0) return true;
+    std::lock_guard lock(FLock);
+    const TSlot* slot = Find(number);
+    if (!slot) return false;
+    if (!slot->FIsTObject) {
+        object = slot->FObject;
+        classInfo = slot->FClass;
+        return true;
+    }
+    auto part = static_cast<TObject*>(slot->FObject)->ClassPart();
+    object = part.first;
+    classInfo = part.second;
+    return true;
+}
+
+std::pair<void*, const TClassInfo*> TLiveObjects::Resolve(int64_t number) const {
+    std::pair<void*, const TClassInfo*> result;
+    if (!TryResolve(number, result.first, result.second)) throw EInvalidCast("Invalid class typecast");
+    return result;
+}
+
+int64_t TLiveObjects::NumberOf(const void* object) const {
+    std::lock_guard lock(FLock);
+    auto it = FNumbers.find(object);
+    return it == FNumbers.end() ? 0 : it->second;
+}
+
+size_t TLiveObjects::Count() const {
+    std::lock_guard lock(FLock);
+    return FNumbers.size();
+}
+
+} // namespace vorn::platform::rtti
