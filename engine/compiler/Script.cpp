@@ -269,10 +269,13 @@ std::string TatScript::ErrorComplement(int position) const {
     return ".\r\nSource position: " + std::to_string(row) + "," + std::to_string(col);
 }
 
+// Parse-tree positions are 1-based character indexes while the conversion takes a 0-based
+// offset: convert one less, so the error points at the token itself (as the syntax error and
+// the packed positions of the same token do), not one column past it.
 void TatScript::CompileError(const std::string& message, int position) {
     if (FSilentCompilation) return;
     int row = 0, col = 0;
-    GetRowColFromSource(position, row, col);
+    GetRowColFromSource(position > 0 ? position - 1 : 0, row, col);
     CompileError(message, row, col);
 }
 

@@ -177,6 +177,9 @@ public:
     void SelfUnregisterAsLibrary(TatCustomScripter* scripter, std::string_view name);
     bool IsRegisteredAsLibrary(TatCustomScripter* scripter) const;
     bool CheckRegisteredAsLibrary(TatCustomScripter* scripter, TatScriptBasedLibrary*& library) const;
+    // The scripter that holds `library` is going away: forget the registration without
+    // touching that scripter.
+    void ForgetLibraryRegistration(const TatScriptBasedLibrary* library) noexcept;
     // Registrations visible to this script only.
     TatClass* UsesObject(platform::rtti::TObject* object, const std::string& name, const std::string& className);
     void UnuseObject(std::string_view className);

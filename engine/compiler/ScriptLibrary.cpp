@@ -140,6 +140,7 @@ void TatScriptBasedLibrary::DefineGlobalProperties() {
 
 void TatScriptBasedLibrary::Finalize() {
     if (FNewClass) {
+        if (FNewClass->FBaseScript == FInternalScript) FNewClass->FBaseScript = nullptr;
         for (TatMethod* m : FMethodList) FNewClass->Methods().Remove(m);
         for (TatProperty* p : FPropList) FNewClass->Properties().Remove(p);
     }

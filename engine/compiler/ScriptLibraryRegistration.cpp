@@ -82,6 +82,10 @@ bool TatScript::CheckRegisteredAsLibrary(TatCustomScripter* scripter, TatScriptB
     return false;
 }
 
+void TatScript::ForgetLibraryRegistration(const TatScriptBasedLibrary* library) noexcept {
+    FLibraries.erase(std::remove(FLibraries.begin(), FLibraries.end(), library), FLibraries.end());
+}
+
 TatClass* TatScript::UsesObject(platform::rtti::TObject* object, const std::string& name, const std::string& className) {
     return FDefInstances->Add(object, name, className)->atClass();
 }

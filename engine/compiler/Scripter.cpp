@@ -59,6 +59,10 @@ void TatCustomScripter::RegisterCreateMethods() {
 TatCustomScripter::~TatCustomScripter() {
     if (FScripts) FScripts->Clear();
     FScripts.reset();
+    // Scripts of other scripters registered here as libraries forget those registrations.
+    for (const auto& library : FLibInstances)
+        if (auto* unit = dynamic_cast<TatScriptBasedLibrary*>(library.get()); unit && unit->FInternalScript)
+            unit->FInternalScript->ForgetLibraryRegistration(unit);
     while (!FLibInstances.empty()) FLibInstances.pop_back();
     FDefaultInstances.reset();
     FInternalInstance.reset();

@@ -1,0 +1,272 @@
+#pragma once
+// The machine's hot paths, inline so that the interpreter loop's switch compiles them in
+// place: stack access with bounds checks, frame and global slots, pushes and the
+// handlers of the opcodes that small loops and calls spend their time in. Included only
+// by the machine's own sources.
+
+#include "engine/vm/ScriptValue.h"
+#include "engine/vm/VirtualMachine.h"
+
+namespace vorn::engine {
+
+// A frame slot; any index outside the value stack is a runtime error, never a stray access.
+inline Variant& TatVirtualMachine::FrameSlot(int32_t index) {
+    int32_t slot = FStackBase + index;
+    if (static_cast<uint32_t>(slot) >= static_cast<uint32_t>(StackSize)) StackOverflow();
+    return FProcStack[size_t(slot)];
+}
+
+inline Variant& TatVirtualMachine::GlobalSlot(int32_t index) {
+    if (static_cast<uint32_t>(index) >= static_cast<uint32_t>(StackSize)) StackOverflow();
+    return FProcStack[size_t(index)];
+}
+
+inline void TatVirtualMachine::Push(const Variant& v) {
+    if (FStackTop >= StackSize) StackOverflow();
+    FProcStack[size_t(FStackTop++)] = v;
+}
+
+inline void TatVirtualMachine::Push(Variant&& v) {
+    if (FStackTop >= StackSize) StackOverflow();
+    FProcStack[size_t(FStackTop++)] = std::move(v);
+}
+
+inline void TatVirtualMachine::NeedOperands(int32_t n) const {
+    if (FStackTop < n || n < 0) const_cast<TatVirtualMachine*>(this)->StackUnderflow();
+}
+
+// Integer fast paths of the operators: the same results as the value operations (32-bit
+// pairs stay 32-bit where the result fits, anything wider is a 64-bit integer), which
+// take every other combination of kinds and every overflow.
+namespace vmfast {
+inline bool BothInt32(const Variant& a, const Variant& b) {
+    return a.VType() == varInteger && b.VType() == varInteger;
+}
+inline bool IntOf(const Variant& v, int64_t& x) {
+    if (v.VType() == varInt64) {
+        x = v.RawInt64();
+        return true;
+    }
+    if (v.VType() == varInteger) {
+        x = v.RawInteger();
+        return true;
+    }
+    return false;
+}
+inline bool Ints(const Variant& a, const Variant& b, int64_t& x, int64_t& y) { return IntOf(a, x) && IntOf(b, y); }
+inline Variant Result(const Variant& a, const Variant& b, int64_t z) {
+    if (BothInt32(a, b) && z == int32_t(z)) return Variant::FromInteger(int32_t(z));
+    return Variant::FromInt64(z);
+}
+inline Variant Low32(int64_t z) { return Variant::FromInteger(static_cast<int32_t>(static_cast<uint32_t>(z))); }
+} // namespace vmfast
+
+inline void TatVirtualMachine::_Prepare() {
+    int32_t n = FCurrentInstruction->vInteger;
+    if (n < 0 || n > StackSize - FStackTop) StackOverflow();
+    for (int32_t i = 0; i < n; ++i) FProcStack[size_t(FStackTop + i)] = Variant::Null();
+    FStackTop += n;
+    FPrepareInstruction = FCurrentInstruction;
+}
+
+inline void TatVirtualMachine::_PushInteger() {
+    const TSimplifiedCode* i = FCurrentInstruction;
+    Push(BigIntToScriptValue(i->valueUInt64, i->vByte != 0));
+}
+
+inline void TatVirtualMachine::_PushVar() { Push(DerefValue(FrameSlot(FCurrentInstruction->vInteger))); }
+inline void TatVirtualMachine::_PushGlobalVar() { Push(DerefValue(GlobalSlot(FCurrentInstruction->vInteger))); }
+
+inline void TatVirtualMachine::_StoreVar() {
+    NeedOperands(1);
+    Variant& dest = FrameSlot(FCurrentInstruction->vInteger);
+    --FStackTop;
+    dest = std::move(FProcStack[size_t(FStackTop)]);
+}
+
+inline void TatVirtualMachine::_StoreGlobalVar() {
+    NeedOperands(1);
+    Variant& dest = GlobalSlot(FCurrentInstruction->vInteger);
+    --FStackTop;
+    dest = std::move(FProcStack[size_t(FStackTop)]);
+}
+
+inline void TatVirtualMachine::_StoreVarInteger() {
+    const TSimplifiedCode* i = FCurrentInstruction;
+    FrameSlot(i->vInteger) = BigIntToScriptValue(i->valueUInt64, i->vByte != 0);
+}
+
+inline void TatVirtualMachine::_OperAdd() {
+    NeedOperands(2);
+    Variant& l = FProcStack[size_t(FStackTop - 2)];
+    const Variant& r = FProcStack[size_t(FStackTop - 1)];
+    int64_t x, y, z;
+    if (vmfast::Ints(l, r, x, y) && !__builtin_add_overflow(x, y, &z)) {
+        l = vmfast::Result(l, r, z);
+    } else {
+        l = ScriptValueAdd(DerefPValue(l), DerefPValue(r));
+    }
+    --FStackTop;
+}
+
+inline void TatVirtualMachine::_OperSub() {
+    NeedOperands(2);
+    Variant& l = FProcStack[size_t(FStackTop - 2)];
+    const Variant& r = FProcStack[size_t(FStackTop - 1)];
+    int64_t x, y, z;
+    if (vmfast::Ints(l, r, x, y) && !__builtin_sub_overflow(x, y, &z)) {
+        l = vmfast::Result(l, r, z);
+    } else {
+        l = ScriptValueSubtract(DerefPValue(l), DerefPValue(r));
+    }
+    --FStackTop;
+}
+
+inline void TatVirtualMachine::_OperMod() {
+    NeedOperands(2);
+    Variant& l = FProcStack[size_t(FStackTop - 2)];
+    const Variant& r = FProcStack[size_t(FStackTop - 1)];
+    int64_t x, y;
+    if (vmfast::Ints(l, r, x, y) && y != 0 && !(x == INT64_MIN && y == -1)) {
+        l = vmfast::Low32(x % y);
+    } else {
+        l = ScriptValueMod(DerefPValue(l), DerefPValue(r));
+    }
+    --FStackTop;
+}
+
+inline void TatVirtualMachine::CompareOp(bool (*op)(const Variant&, const Variant&), bool negate) {
+    NeedOperands(2);
+    Variant& l = FProcStack[size_t(FStackTop - 2)];
+    bool result = op(DerefPValue(l), DerefPValue(FProcStack[size_t(FStackTop - 1)]));
+    l = Variant::FromBoolean(result != negate);
+    --FStackTop;
+}
+
+// Integer comparisons in place; everything else through the value comparison.
+#define VORN_VM_COMPARE(Handler, Operator, Function, Negate)                                     \
+    inline void TatVirtualMachine::Handler() {                                                 \
+        NeedOperands(2);                                                                       \
+        Variant& l = FProcStack[size_t(FStackTop - 2)];                                        \
+        const Variant& r = FProcStack[size_t(FStackTop - 1)];                                  \
+        int64_t x, y;                                                                          \
+        if (vmfast::Ints(l, r, x, y)) {                                                        \
+            l = Variant::FromBoolean(x Operator y);                                            \
+            --FStackTop;                                                                       \
+            return;                                                                            \
+        }                                                                                      \
+        CompareOp(Function, Negate);                                                           \
+    }
+VORN_VM_COMPARE(_OperLess, <, ScriptValueLess, false)
+VORN_VM_COMPARE(_OperLE, <=, ScriptValueLessOrEqual, false)
+VORN_VM_COMPARE(_OperGreater, >, ScriptValueGreater, false)
+VORN_VM_COMPARE(_OperGE, >=, ScriptValueGreaterOrEqual, false)
+VORN_VM_COMPARE(_OperEqual, ==, ScriptValueEqual, false)
+VORN_VM_COMPARE(_OperNE, !=, ScriptValueEqual, true)
+#undef VORN_VM_COMPARE
+
+// The condition of a jump: Booleans and integers directly, the rest by the variant cast
+// (Null raises, as the platform's strict Null conversion does).
+inline bool ConditionOf(const Variant& v) {
+    if (v.VType() == varBoolean) return v.RawBoolean();
+    if (v.VType() == varInteger) return v.RawInteger() != 0;
+    if (v.VType() == varInt64) return v.RawInt64() != 0;
+    return ScriptValueAsBool(v);
+}
+
+inline void TatVirtualMachine::_JumpIfFalse() {
+    NeedOperands(1);
+    bool c = ConditionOf(DerefPValue(FProcStack[size_t(FStackTop - 1)]));
+    --FStackTop;
+    if (!c) TakeJump();
+}
+
+inline void TatVirtualMachine::_JumpIfTrue() {
+    NeedOperands(1);
+    bool c = ConditionOf(DerefPValue(FProcStack[size_t(FStackTop - 1)]));
+    --FStackTop;
+    if (c) TakeJump();
+}
+
+inline void TatVirtualMachine::_Jump() { TakeJump(); }
+
+// Takes the jump of the current instruction; a jump that leaves try statements runs
+// their finally parts first.
+inline void TatVirtualMachine::TakeJump() {
+    const TSimplifiedCode* i = FCurrentInstruction;
+    auto* target = reinterpret_cast<TSimplifiedCode*>(i->vPointer);
+    if (i->Dummy == 0) {
+        FNextInstruction = target;
+        return;
+    }
+    LeaveTryStatements(target, i->Dummy, false);
+}
+
+inline void TatVirtualMachine::_Call() {
+    TSimplifiedCode* callee = reinterpret_cast<TSimplifiedCode*>(FCurrentInstruction->vPointer);
+    int32_t argc = FCurrentInstruction->vByte;
+    NeedOperands(argc);
+    FOutputBase = FStackTop + callee->vInteger;
+    EnterCall(callee, argc);
+}
+
+inline void TatVirtualMachine::_Ret() { FNextInstruction = nullptr; }
+
+inline void TatVirtualMachine::_PushOutput() {
+    int32_t slot = FOutputBase + FCurrentInstruction->vInteger;
+    if (static_cast<uint32_t>(slot) >= static_cast<uint32_t>(StackSize)) StackOverflow();
+    Variant copy = FProcStack[size_t(slot)];
+    Push(std::move(copy));
+}
+
+inline void TatVirtualMachine::_StoreInput() {
+    int32_t slot = FInputBase + FInputOffset;
+    if (static_cast<uint32_t>(slot) >= static_cast<uint32_t>(StackSize)) StackOverflow();
+    Variant v = DerefValue(FProcStack[size_t(slot)]);
+    FrameSlot(FCurrentInstruction->vInteger) = std::move(v);
+    ++FInputOffset;
+}
+
+// Saves the caller's registers and enters the routine at `prepare` with `argc`
+// arguments on the stack; no native recursion.
+inline void TatVirtualMachine::EnterCall(TSimplifiedCode* prepare, int32_t argc) {
+    if (FFrameCount >= MaxCallDepth) RuntimeError("Stack overflow: too many nested routine calls");
+    TFrame& f = FFrames[size_t(FFrameCount++)];
+    f.FReturn = FNextInstruction;
+    f.FPrepare = FPrepareInstruction;
+    f.FStackBase = FStackBase;
+    f.FInputBase = FInputBase;
+    f.FOutputBase = FOutputBase;
+    f.FInputOffset = FInputOffset;
+    f.FOutputOffset = FOutputOffset;
+    f.FCurrentInputArgBase = FCurrentInputArgBase;
+    f.FCurrentArrayIndexBase = FCurrentArrayIndexBase;
+    f.FCurrentOutputArgIndex = FCurrentOutputArgIndex;
+    f.FCallerTop = FStackTop - argc;
+    FInputBase = FStackTop - argc;
+    FInputOffset = 0;
+    FStackBase = FStackTop;
+    ++FDebugStackLevel;
+    FNextInstruction = prepare;
+}
+
+// Returns from the innermost call: restores the caller's registers and drops the
+// routine's frame and arguments.
+inline void TatVirtualMachine::LeaveCall() {
+    TFrame& f = FFrames[size_t(--FFrameCount)];
+    FLastReturnCount = FStackTop - FStackBase;
+    FStackTop = f.FCallerTop;
+    FPrepareInstruction = f.FPrepare;
+    FStackBase = f.FStackBase;
+    FInputBase = f.FInputBase;
+    FOutputBase = f.FOutputBase;
+    FInputOffset = f.FInputOffset;
+    FOutputOffset = f.FOutputOffset;
+    FCurrentInputArgBase = f.FCurrentInputArgBase;
+    FCurrentArrayIndexBase = f.FCurrentArrayIndexBase;
+    FCurrentOutputArgIndex = f.FCurrentOutputArgIndex;
+    --FDebugStackLevel;
+    FNextInstruction = FHalted ? nullptr : f.FReturn;
+}
+
+} // namespace vorn::engine

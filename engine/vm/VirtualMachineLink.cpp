@@ -1,0 +1,159 @@
+// The link step: binds each instruction to its handler, turns jump and try positions into
+// instruction pointers, counts the try statements each jump leaves, and binds host calls
+// to their procedures. A list that would make the machine run off into nowhere (a target
+// out of range, a call of something that is not a routine entry, a try statement whose
+// parts are out of order) is refused here as an internal error.
+
+#include <vector>
+
+#include "engine/compiler/ClassRegistry.h"
+#include "engine/vm/EngineErrors.h"
+#include "engine/vm/VirtualMachine.h"
+
+namespace vorn::engine {
+
+namespace {
+
+bool HasJumpTarget(TInstruction op) {
+    switch (op) {
+    case inJumpIfFalse: case inJumpIfTrue: case inJump: case inVarTest: case inVarTestInteger:
+    case inVarTestDouble: case inVarTestString: case inVarTestVar: case inCall: case inTestIfFalse:
+    case inTestIfTrue:
+        return true;
+    default:
+        return false;
+    }
+}
+
+[[noreturn]] void BrokenCode(const std::string& what, size_t position) {
+    InternalError(what + " at instruction " + std::to_string(position));
+}
+
+// One try statement by list positions: protected part [first, handler), handler part
+// [handler, end).
+struct TTryRegion {
+    int32_t first, handler, end;
+    bool isExcept;
+};
+
+} // namespace
+
+void TatVirtualMachine::SolveAbsoluteAddressing() {
+    if (FSolved) return;
+    std::vector<TSimplifiedCode*> table;
+    for (TSimplifiedCode* p = FFirst; p; p = p->Next) table.push_back(p);
+    for (size_t k = 0; k < table.size(); ++k) LinkInstruction(table[k], table, k);
+    LinkTryRegions(table);
+    FSolved = true;
+    FFastSolving = true;
+}
+
+void TatVirtualMachine::LinkInstruction(TSimplifiedCode* inst, const std::vector<TSimplifiedCode*>& table, size_t k) {
+    auto at = [&](int32_t position, const char* what) {
+        if (position < 0 || size_t(position) >= table.size()) BrokenCode(std::string(what) + " out of range", k);
+        return table[size_t(position)];
+    };
+    if (inst->OpCode >= InstructionCount) BrokenCode("Unknown opcode", k);
+    inst->Compute = HandlerProc(inst->OpCode);
+    inst->Dummy = 0;
+    if (inst->OpCode == inBreakPoint) return;  // the debugger's own patch keeps its operands
+    if (inst->OpCode != inWithObject) inst->vPointer = 0;
+    if (HasJumpTarget(inst->OpCode)) {
+        inst->vPointer = reinterpret_cast<intptr_t>(at(inst->vInteger, "Jump target"));
+        if (inst->OpCode == inCall && table[size_t(inst->vInteger)]->OpCode != inPrepare)
+            BrokenCode("Call of an instruction that is not a routine entry", k);
+        return;
+    }
+    switch (inst->OpCode) {
+    case inTryFinally:
+    case inTryExcept:
+        if (inst->vInteger <= int32_t(k) || inst->vInteger2 < inst->vInteger)
+            BrokenCode("Try statement with its parts out of order", k);
+        inst->vPointer = reinterpret_cast<intptr_t>(at(inst->vInteger, "Handler part"));
+        inst->vPointer2 = reinterpret_cast<intptr_t>(at(inst->vInteger2, "End of try statement"));
+        return;
+    case inPushClass:
+    case inCastClass: {
+        TatClasses* classes = FHost->Classes();
+        if (inst->vInteger >= 0 && classes && inst->vInteger < classes->Count())
+            inst->vPointer = reinterpret_cast<intptr_t>(classes->GetItem(inst->vInteger));
+        return;
+    }
+    case inCallProc:
+        inst->vPointer = inst->vInteger == -1 ? 0 : static_cast<intptr_t>(FHost->DefaultInstance(inst->vInteger));
+        LinkHostCall(inst);
+        return;
+    case inCallClassProc: {
+        TatClasses* classes = FHost->Classes();
+        if (inst->vInteger >= 0 && classes && inst->vInteger < classes->Count())
+            inst->vPointer = reinterpret_cast<intptr_t>(classes->GetItem(inst->vInteger));
+        LinkHostCall(inst);
+        return;
+    }
+    default:
+        return;
+    }
+}
+
+// Binds the procedure of a host call from its packed member reference. The bare kinds
+// 1, 2 and 3 go to the late-bound procedures; others are taken by index, then by name.
+void TatVirtualMachine::LinkHostCall(TSimplifiedCode* inst) {
+    const int32_t packed = static_cast<int32_t>(inst->vSave2);
+    const int32_t kind = PackedMemberKind(packed);
+    if (inst->OpCode == inCallProc && IsUnresolvedMemberReference(packed)) {
+        if (kind == mrPropertyRead) inst->vProc = GenericProc(TMachineProc::Of<&TatVirtualMachine::UndefinedGetterProc>(this));
+        if (kind == mrPropertyWrite) inst->vProc = GenericProc(TMachineProc::Of<&TatVirtualMachine::UndefinedSetterProc>(this));
+        if (kind == mrMethod) inst->vProc = GenericProc(TMachineProc::Of<&TatVirtualMachine::UndefinedMethodProc>(this));
+        return;
+    }
+    TatClasses* classes = FHost->Classes();
+    const std::string className = inst->vString2.ToUtf8();
+    const std::string memberName = inst->vString.ToUtf8();
+    int32_t classIndex = PackedClassIndex(packed), memberIndex = PackedMemberIndex(packed);
+    TatClass* c = nullptr;
+    if (classes && classIndex < classes->Count()) c = classes->GetItem(classIndex);
+    if (c && !FFastSolving && !className.empty() && c->Name() != className) c = nullptr;
+    if (!c && classes) c = classes->ClassByName(className);
+    if (!c) RuntimeError("Error in loaded compiled code: Class \"" + className + "\" not registered");
+    TMachineProc proc;
+    if (kind == mrMethod) {
+        TatMethod* m = memberIndex < c->Methods().Count() ? c->Methods().GetItem(memberIndex) : nullptr;
+        if (!m || (!FFastSolving && m->Name() != memberName)) m = c->MethodByName(memberName);
+        if (!m) RuntimeError("Error in loaded compiled code: Method \"" + className + "." + memberName + "\" not registered");
+        proc = m->FProc;
+    } else {
+        TatProperty* p = memberIndex < c->Properties().Count() ? c->Properties().GetItem(memberIndex) : nullptr;
+        if (!p || (!FFastSolving && p->Name() != memberName)) p = c->PropertyByName(memberName);
+        if (!p) RuntimeError("Error in loaded compiled code: Property \"" + className + "." + memberName + "\" not registered");
+        proc = kind == mrPropertyWrite ? p->FSetter : p->FGetter;
+    }
+    inst->vProc = GenericProc(proc);
+}
+
+// Records in each jump's Dummy the number of try statements it leaves: those whose range
+// (protected part for try-except, protected and finally part for try-finally) holds the
+// jump but not its target. Regions must nest.
+void TatVirtualMachine::LinkTryRegions(const std::vector<TSimplifiedCode*>& table) {
+    std::vector<TTryRegion> regions;
+    for (size_t k = 0; k < table.size(); ++k) {
+        TSimplifiedCode* t = table[k];
+        if (t->OpCode != inTryFinally && t->OpCode != inTryExcept) continue;
+        bool isExcept = t->OpCode == inTryExcept;
+        regions.push_back({int32_t(k) + 1, t->vInteger, t->vInteger2, isExcept});
+    }
+    if (regions.empty()) return;
+    for (size_t k = 0; k < table.size(); ++k) {
+        TSimplifiedCode* j = table[k];
+        if (j->OpCode != inJump && j->OpCode != inJumpIfFalse && j->OpCode != inJumpIfTrue) continue;
+        int32_t from = int32_t(k), to = j->vInteger, count = 0;
+        for (const TTryRegion& r : regions) {
+            int32_t last = r.isExcept ? r.handler : r.end;
+            bool holdsJump = from >= r.first && from < last;
+            bool holdsTarget = to >= r.first && to < last;
+            if (holdsJump && !holdsTarget) ++count;
+        }
+        j->Dummy = count;
+    }
+}
+
+} // namespace vorn::engine

@@ -1,0 +1,1 @@
+begin x := 'it''s'#13#10 + #$1F600; y := $FFFFFFFF; z := 1.5e3; w := [1, -2, not a and b or c]; end.
