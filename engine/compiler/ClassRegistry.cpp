@@ -1,4 +1,5 @@
 #include "engine/compiler/ClassRegistry.h"
+#include "engine/compiler/HostBinding.h"
 
 #include "engine/compiler/DefaultInstances.h"
 #include "engine/vm/EngineErrors.h"
@@ -146,6 +147,7 @@ void TatMethod::Assign(const TatMethod& source) {
     SetArgCount(source.FArgCount);
     FDefArgCount = source.FDefArgCount;
     FResultClass = source.FResultClass;
+    FResultClassName = source.FResultClassName;
     FResultVirtualClass = source.FResultVirtualClass;
     for (int i = 0; i < FArgDefs.Count() && i < source.FArgDefs.Count(); ++i)
         *FArgDefs.GetItem(i) = *source.FArgDefs.GetItem(i);
@@ -180,6 +182,7 @@ void TatProperty::Assign(const TatProperty& source) {
     FGetter = Rebound(source.FGetter, source.FScripter, &source, FScripter, this);
     FSetter = Rebound(source.FSetter, source.FScripter, &source, FScripter, this);
     FPropertyClass = source.FPropertyClass;
+    FPropertyClassName = source.FPropertyClassName;
     FVirtualClass = source.FVirtualClass;
     FPropInfo = source.FPropInfo;
     FPropType = source.FPropType;
@@ -244,6 +247,8 @@ void TatClasses::SetLibraryContext(TatClass* atClass) {
 }
 
 TatClass* TatClasses::AddClassByRTTI(const TClassInfo* classRef, const std::string& name) {
+    // The scripter's binding installs the published-property step on first use.
+    if (!OnAddPublishedProperties && FScripter) HostBindingOf(FScripter);
     TatRegLevelGuard level(*this);
     std::string className = name.empty() ? classRef->Name() : name;
     TatClass* entry = FindOrAdd(className);
@@ -265,6 +270,7 @@ TatClass* TatClasses::AddClassByRTTI(const TClassInfo* classRef, const std::stri
 }
 
 TatClass* TatClasses::CheckLoaded(const TClassInfo* classRef, const std::string& name) {
+    if (!OnCheckLoaded && FScripter) HostBindingOf(FScripter);
     return OnCheckLoaded ? OnCheckLoaded(classRef, name) : AddClassByRTTI(classRef, name);
 }
 

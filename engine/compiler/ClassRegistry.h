@@ -5,6 +5,7 @@
 
 #include "engine/vm/MachineProc.h"
 #include "engine/vm/Variant.h"
+#include "platform/rtti/Object.h"
 #include "platform/rtti/TypeInfo.h"
 
 #include <cstdint>
@@ -22,6 +23,7 @@ class TatClasses;
 class TatClass;
 class TatClassRef;
 class TatObjects;
+struct TDefineClassOptions;
 
 // The registry's type kinds: the first 19 kinds of the type information, same numbers.
 enum TatTypeKind : uint8_t {
@@ -56,6 +58,20 @@ public:
 
 private:
     std::vector<std::unique_ptr<Item>> FItems;
+};
+
+// A host short string: a length byte and up to `FCapacity` (at most 255) 8-bit
+// characters. Scripts writing a longer text into a bound one are cut to the capacity.
+struct TShortString {
+    explicit TShortString(uint8_t capacity = 255) : FCapacity(capacity) {}
+    std::string Text() const { return std::string(FChars, FLength); }
+    void SetText(std::string_view text) {
+        FLength = uint8_t(text.size() < FCapacity ? text.size() : FCapacity);
+        text.copy(FChars, FLength);
+    }
+    uint8_t FCapacity;
+    uint8_t FLength = 0;
+    char FChars[255] = {};
 };
 
 // One argument definition of a method: for hints and for by-reference passing.
@@ -147,6 +163,9 @@ public:
     void UpdateObjectInfo(TatClass*& currentClass);
     std::string GetPropTypeName() const;
     void Assign(const TatProperty& source);
+    // Sets both procs and the bound value here and in the same-named properties of the
+    // descendants, which thus serve the same value (ScriptProperties.cpp).
+    void SetPropExtra(TMachineProc getter, TMachineProc setter, const Variant& value);
 
     TatCustomScripter* FScripter = nullptr;
     std::string FName;
@@ -259,6 +278,22 @@ public:
     TatMethod* DefineNewMethod(const TatProcDef& def) { return AddProc(def); }
     TatMethod* DefineMethod(const TatProcDef& def, std::string_view hints = {}) { return SetProc(def, hints); }
 
+    // Constants, host variables and host objects as properties (ScriptProperties.cpp).
+    // A host variable must outlive every script that can reach it.
+    TatProperty* AddConstant(const std::string& name, const Variant& value);
+    TatProperty* AddVariable(const std::string& name, Variant& variable);
+    TatProperty* AddVariable(const std::string& name, double& variable);
+    TatProperty* AddVariable(const std::string& name, float& variable);
+    TatProperty* AddVariable(const std::string& name, std::string& variable);
+    TatProperty* AddVariable(const std::string& name, TShortString& variable);
+    TatProperty* AddVariable(const std::string& name, std::u16string& variable);
+    TatProperty* AddVariable(const std::string& name, int32_t& variable);
+    TatProperty* AddVariable(const std::string& name, bool& variable);
+    TatProperty* AddObject(const std::string& name, platform::rtti::TObject* object) { return AddHostObjectProp(name, object); }
+    TatProperty* AddHostObjectProp(const std::string& name, platform::rtti::TObject* object);
+    // Every value name of an enumeration as a constant (False and True excepted).
+    void AddEnumeration(const platform::rtti::TTypeInfo* enumType);
+
     // Sets the default property and passes it to descendants that have none.
     void SetDefaultProperty(TatProperty* property);
     // Frees the newest property of that name, if any.
@@ -337,6 +372,9 @@ public:
     // Registration of a host class through its published type information (entry, host
     // class, alias and ancestors; the published properties come through OnAddPublishedProperties).
     TatClass* AddClassByRTTI(const platform::rtti::TClassInfo* classRef, const std::string& name);
+    // The extended registration through type information (HostBinding.cpp).
+    TatClass* DefineClass(const platform::rtti::TClassInfo* classRef, const TDefineClassOptions& options,
+                          const std::string& name);
     // On-demand registration: OnCheckLoaded when set, else AddClassByRTTI.
     TatClass* CheckLoaded(const platform::rtti::TClassInfo* classRef, const std::string& name);
     // Looks the class up by name (or its own name) and registers it when missing or

@@ -2,6 +2,7 @@
 
 #include "engine/compiler/ScriptLibrary.h"
 #include "engine/compiler/Scripter.h"
+#include "engine/libraries/SystemLibrary.h"
 #include "engine/vm/SimplifiedCode.h"
 
 namespace vorn::engine {
@@ -19,7 +20,11 @@ void StartEngine() {
     StopEngine();
     StartEngineValues();
     CreateLibraryList();
+    RegisterGeneralLibrary();
+    RegisterMathLibrary();
+    RegisterStrUtilsLibrary();
     ScripterGlobals() = TScripterGlobals{};
+    ScripterGlobals().DefaultMachineClass = TatVirtualMachine::Class();
     GEngineStarted = true;
 }
 

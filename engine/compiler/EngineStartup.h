@@ -6,7 +6,8 @@
 namespace vorn::engine {
 
 // In order: the core constant table, the process-wide library list (and the libraries
-// the engine itself registers), the global scripter hooks cleared, Null as NullValue.
+// the engine itself registers), the global scripter hooks cleared, the plain machine as
+// the default machine class, Null as NullValue.
 void StartEngine();
 // Frees what StartEngine set up and resets the process-wide values; safe to call twice.
 void StopEngine() noexcept;

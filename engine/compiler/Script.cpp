@@ -4,11 +4,13 @@
 
 #include "engine/compiler/Script.h"
 
+#include "engine/compiler/CompiledImage.h"
 #include "engine/compiler/CompilerMessages.h"
 #include "engine/compiler/Scripter.h"
 #include "engine/compiler/TextLines.h"
 #include "engine/vm/EngineErrors.h"
 #include "platform/CaseFolding.h"
+#include "platform/rtti/LiveObjects.h"
 #include "platform/rtti/TypeBuilder.h"
 
 namespace vorn::engine {
@@ -43,6 +45,7 @@ TatScript::TatScript(TatScripts* collection)
       FScriptInfo(std::make_unique<TatScriptInfo>(this)),
       FUsedUnits(std::make_unique<TatUsedUnits>(FScripter)) {
     if (!FScripter) return;
+    if (FScripter->MachineClass()) FVirtualMachine = AddVirtualMachine();
     // Every script registers its own internal object, under a class name made unique by
     // the object's number; the linker maps any "TatInternalObject<n>" to the running script.
     FInternalObject = std::make_unique<TatInternalObject>();
@@ -57,10 +60,65 @@ TatScript::~TatScript() {
     FInternalObject.reset();
 }
 
-bool TatScript::MachineRunning() const { return false; }
+bool TatScript::MachineRunning() const { return FVirtualMachine && FVirtualMachine->Running(); }
 
 void TatScript::CheckMachine() const {
     if (!FVirtualMachine) NoMachineError();
+}
+
+TatVirtualMachine* TatScript::AddVirtualMachine() {
+    const TatVirtualMachineClass* machineClass = FScripter ? FScripter->MachineClass() : nullptr;
+    if (!machineClass) NoMachineError();
+    FVirtualMachines.push_back(machineClass->Create(this));
+    TatVirtualMachine* machine = FVirtualMachines.back().get();
+    machine->SetCode(FFirstInstruction);
+    return machine;
+}
+
+// Every machine but the first is freed; the first forgets the code, its link and its
+// globals (the instruction list it pointed at is about to go).
+void TatScript::ResetMachines() {
+    while (FVirtualMachines.size() > 1) FVirtualMachines.pop_back();
+    if (FVirtualMachine) FVirtualMachine->SetCode(nullptr);
+}
+
+// ---- Machine host -------------------------------------------------------------------------
+
+void TatScript::RuntimeError(TatVirtualMachine*, const std::string& message, int row, int col) {
+    if (FScripter) FScripter->InternalRuntimeError(message, this, row, col);
+    throw EatScripterRuntime(this, row, col, message);
+}
+
+TatClasses* TatScript::Classes() { return FScripter ? &FScripter->Classes() : nullptr; }
+
+// The scripter's default instance `index` (>= 0) or this script's own -index - 2 (< -1),
+// as the number scripts hold for the object.
+int64_t TatScript::DefaultInstance(int32_t index) {
+    TatObjects* list = nullptr;
+    if (index >= 0 && FScripter) list = &FScripter->DefaultInstances();
+    if (index < -1) {
+        list = FDefInstances.get();
+        index = -index - 2;
+    }
+    if (!list || index >= list->Count()) return 0;
+    return platform::rtti::TLiveObjects::Instance().NumberOf(list->GetItem(index)->Instance());
+}
+
+void TatScript::BeforeExecute(TatVirtualMachine* machine, std::string_view label) {
+    if (FScripter) FScripter->BeforeExecute(machine, label);
+}
+
+// A run compiles the script when it is not compiled and works with packed positions.
+void TatScript::PrepareCode(TatVirtualMachine* machine) {
+    if (!FCompiled) Compile();
+    PackPositions();
+    if (machine->FirstInstruction() != FFirstInstruction) machine->SetCode(FFirstInstruction);
+}
+
+bool TatScript::HasRoutine(std::string_view name) { return FScriptInfo->RoutineByName(name) != nullptr; }
+
+void TatScript::RunningChanged(TatVirtualMachine* machine) {
+    if (FScripter && !FIsDebugScript) FScripter->CheckRunningChanged(machine);
 }
 
 std::string TatScript::EncodeSingleAssign(std::string_view, std::string_view) { return {}; }
@@ -94,11 +152,13 @@ void TatScript::SetCompiled(bool value) {
 // ---- Clearing ---------------------------------------------------------------------------
 
 void TatScript::Clear() {
+    CheckMachine();
     if (FClearingScript) return;
     if (MachineRunning()) FatalError(CompilerMessage(TCompilerMessage::cmClearWhileRunning));
     TFlagGuard guard(FClearingScript);
     while (!FLibraries.empty()) SelfUnregisterAsLibrary(FLibraries.front()->Scripter(), "");
     if (!FIsDebugScript) FScriptInfo->Clear();
+    ResetMachines();
     ClearLabelSpecs();
     ClearStacks();
     DisposeCode(FFirstInstruction);
@@ -126,6 +186,8 @@ void TatScript::ClearState(bool force) noexcept {
     } catch (...) {
         FLibraries.clear();
     }
+    FVirtualMachines.clear();
+    FVirtualMachine = nullptr;
     ClearLabelSpecs();
     ClearStacks();
     DisposeCode(FFirstInstruction);
@@ -137,6 +199,7 @@ void TatScript::ClearState(bool force) noexcept {
 // ---- Compilation pipeline -----------------------------------------------------------------
 
 void TatScript::InternalCompile(bool silent) {
+    CheckMachine();
     TFlagGuard compiling(FCompiling);
     FSilentCompilation = silent;
     struct TSilentReset {
@@ -153,6 +216,7 @@ void TatScript::InternalCompile(bool silent) {
     FSilentCompiled = true;
     FScriptInfo->SetCodeSize(FCodeLine + 1);
     FScriptInfo->FUnitName = FUnitName;
+    FVirtualMachine->SetCode(FFirstInstruction);
     if (!FCompiled) return;
     FCodeStream.clear();
     PackPositions();
@@ -232,11 +296,13 @@ void TatScript::SaveCodeToStream(std::string& stream) {
     stream = FCodeStream;
 }
 
-void TatScript::LoadCodeFromStream(const std::string&) {
-    InternalError(CompilerMessage(TCompilerMessage::cmNoImageSupport));
+void TatScript::LoadCodeFromStream(const std::string& stream) { InternalLoadCodeFromStream(stream, true); }
+
+void TatScript::InternalLoadCodeFromStream(std::string_view stream, bool registerClass) {
+    TatCompiledImage::Load(*this, stream, registerClass);
 }
 
-void TatScript::InternalSaveCodeToStream(std::string&) {}
+void TatScript::InternalSaveCodeToStream(std::string& stream) { TatCompiledImage::Save(*this, stream); }
 
 // ---- Positions and errors ---------------------------------------------------------------
 
@@ -298,13 +364,22 @@ TatScripts::~TatScripts() { Clear(); }
 TatScript* TatScripts::Add() {
     const TatScriptClass* scriptClass = FScripter ? FScripter->DefaultScriptClass() : nullptr;
     if (scriptClass) return AddOf(scriptClass);
-    FItems.push_back(std::make_unique<TatScript>(this));
+    return Adopt(std::make_unique<TatScript>(this));
+}
+
+TatScript* TatScripts::AddOf(const TatScriptClass* scriptClass) { return Adopt(scriptClass->Create(this)); }
+
+// Scripts are numbered as they join; numbers are not reused while the scripter lives.
+TatScript* TatScripts::Adopt(std::unique_ptr<TatScript> script) {
+    script->SetID(FNextID++);
+    FItems.push_back(std::move(script));
     return FItems.back().get();
 }
 
-TatScript* TatScripts::AddOf(const TatScriptClass* scriptClass) {
-    FItems.push_back(scriptClass->Create(this));
-    return FItems.back().get();
+TatScript* TatScripts::FindByID(int id) const {
+    for (const auto& s : FItems)
+        if (s->ID() == id) return s.get();
+    return nullptr;
 }
 
 int TatScripts::IndexOf(const TatScript* script) const {

@@ -19,6 +19,7 @@
 #include "engine/compiler/ScriptLibrary.h"
 #include "engine/compiler/SyntaxParser.h"
 #include "engine/vm/SimplifiedCode.h"
+#include "engine/vm/VirtualMachine.h"
 
 namespace vorn::engine {
 
@@ -47,7 +48,11 @@ public:
     static const platform::rtti::TClassInfo& ClassInfo();
 };
 
-class TatScript {
+// A script is the host of its machines: they report runtime errors, find classes and
+// default instances, and announce runs through it.
+class TatScript : public TatMachineHost {
+    friend class TatCompiledImage;
+
 public:
     explicit TatScript(TatScripts* collection);
     // Never throws: a script that is still running is cleared by force.
@@ -81,9 +86,18 @@ public:
     const std::string& FileName() const { return FFileName; }
     void SetFileName(std::string value) { FFileName = std::move(value); }
     bool IsDebugScript() const { return FIsDebugScript; }
-    // The running machine; the virtual machine collection lands with the machine itself.
+    // The first machine: the one compilation and execution use (null when the scripter
+    // has no machine class).
     TatVirtualMachine* VirtualMachine() const { return FVirtualMachine; }
+    int VirtualMachineCount() const { return static_cast<int>(FVirtualMachines.size()); }
+    TatVirtualMachine* VirtualMachines(int i) const { return FVirtualMachines[static_cast<size_t>(i)].get(); }
+    // Adds a machine of the scripter's machine class running this script's code.
+    TatVirtualMachine* AddVirtualMachine();
     bool MachineRunning() const;
+    // The script's number in its scripter, unique for the scripter's life (the "[n]"
+    // prefix of routine names that event bindings store).
+    int ID() const { return FID; }
+    void SetID(int value) { FID = value; }
     TLabelSpecs& LabelSpecs() { return FLabels; }
     const std::string& CompiledImage() const { return FCodeStream; }
 
@@ -95,10 +109,15 @@ public:
     virtual std::string EncodeSingleAssign(std::string_view target, std::string_view expression);
     // Packs every instruction's raw source position into (column << 20) + row.
     void ExpandDebugInfo(bool requiresCompilation);
-    // Compiled images: writing is called after each compilation for execution; loading
-    // is not available until the image format is built.
+    // Compiled images (CompiledImage.cpp): saving compiles first when needed and copies
+    // the image written by the last compilation; loading replaces the compiled state.
     virtual void SaveCodeToStream(std::string& stream);
     virtual void LoadCodeFromStream(const std::string& stream);
+    void InternalLoadCodeFromStream(std::string_view stream, bool registerClass);
+    // Any failure to write is the internal error "Unable to save file %s"; failures to
+    // open a file for loading pass through as they are.
+    void SaveCodeToFile(const std::string& fileName);
+    void LoadCodeFromFile(const std::string& fileName);
 
     // ---- Positions and errors ---------------------------------------------------------
     // A position of the parser's input (a 0-based offset) as a 1-based row and column.
@@ -112,6 +131,15 @@ public:
     void CompileError(const std::string& message, int row, int col);
     // Reports a failure that is not a positioned compile error; always raises.
     [[noreturn]] void RuntimeError(const std::string& message);
+    // The machine's side of the runtime error: reported through the scripter at the
+    // machine's position.
+    [[noreturn]] void RuntimeError(TatVirtualMachine* machine, const std::string& message, int row, int col) override;
+    TatClasses* Classes() override;
+    int64_t DefaultInstance(int32_t index) override;
+    void BeforeExecute(TatVirtualMachine* machine, std::string_view label) override;
+    void PrepareCode(TatVirtualMachine* machine) override;
+    bool HasRoutine(std::string_view name) override;
+    void RunningChanged(TatVirtualMachine* machine) override;
     // The internal error of a script without a machine.
     void CheckMachine() const;
 
@@ -186,8 +214,7 @@ public:
 
 protected:
     void InternalCompile(bool silent);
-    // Writes the compiled image of the last compilation into the image stream; the image
-    // format is added with compiled-code save and load.
+    // Writes the compiled image of the script into `stream`.
     virtual void InternalSaveCodeToStream(std::string& stream);
     // Forced clearing for the destructor and for re-entry guards: never refuses.
     void ClearState(bool force) noexcept;
@@ -205,9 +232,13 @@ private:
                       const std::string& memberName);
     [[noreturn]] void EmptyStackError(TStackType stack);
 
+    void ResetMachines();
+
     TatCustomScripter* FScripter;
     std::unique_ptr<TatSyntaxParser> FParser;
+    std::vector<std::unique_ptr<TatVirtualMachine>> FVirtualMachines;
     TatVirtualMachine* FVirtualMachine = nullptr;
+    int FID = 0;
     TCompileStacks FStack;
     int FCodeLine = -1;
     TLabelSpecs FLabels;
@@ -252,12 +283,17 @@ public:
     int IndexOf(const TatScript* script) const;
     // The first script whose unit name equals `name` ignoring case, or nullptr.
     TatScript* FindByUnitName(std::string_view name) const;
+    // The script whose ID() is `id`, or nullptr.
+    TatScript* FindByID(int id) const;
     // Frees the scripts from the last to the first.
     void Clear() noexcept;
 
 private:
+    TatScript* Adopt(std::unique_ptr<TatScript> script);
+
     TatCustomScripter* FScripter;
     std::vector<std::unique_ptr<TatScript>> FItems;
+    int FNextID = 0;
 };
 
 } // namespace vorn::engine

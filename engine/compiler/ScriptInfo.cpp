@@ -6,6 +6,7 @@
 #include "engine/compiler/Script.h"
 #include "engine/compiler/Scripter.h"
 #include "engine/vm/EngineErrors.h"
+#include "engine/vm/ScriptValue.h"
 #include "platform/CaseFolding.h"
 
 namespace vorn::engine {
@@ -45,26 +46,48 @@ int TatVariableInfo::VarIndex() const {
     return position - FOwner->Routine()->FArgCount;
 }
 
-// The machine that holds the slots lands with the virtual machine; until then a global
-// reads as Unassigned (as for a script without a machine) and a routine variable is not
-// available, since no routine can be running.
-Variant TatVariableInfo::Value() const {
+// The machine slot of this variable, or null with `running` set to the routine the
+// machine is executing ("" outside routines). A global's slot exists once the global
+// initialisation ran (run now when needed); a routine variable's only while its routine runs.
+Variant* TatVariableInfo::MachineSlot(std::string& running) const {
     TatScript* script = Script();
+    TatVirtualMachine* machine = script ? script->VirtualMachine() : nullptr;
     if (FGlobal || !FOwner->Routine()) {
-        if (!script || !script->VirtualMachine()) return Variant();
-        NoMachineError();
+        if (!machine) return nullptr;
+        machine->InitializeScript();
+        return &machine->StackSlot(VarIndex());
     }
+    if (!machine) NoMachineError();
+    TSimplifiedCode* prepare = machine->PrepareInstruction();
+    running = prepare ? prepare->vString.ToUtf8() : std::string();
     TatRoutineInfo* owner = routine();
-    ScriptInfoError(CompilerMessage(TCompilerMessage::cmVarOnlyWhileRunning, FVarName, owner ? owner->FName : ""));
+    if (!prepare || !owner || !platform::AsciiSameText(running, owner->FName)) return nullptr;
+    int32_t slot = machine->StackBase() + VarIndex();
+    if (slot < 0 || slot >= TatVirtualMachine::StackSize) return nullptr;
+    return &machine->StackSlot(slot);
 }
 
-void TatVariableInfo::SetValue(const Variant&) {
-    TatScript* script = Script();
-    if (FGlobal || !FOwner->Routine()) {
-        if (!script || !script->VirtualMachine()) return;
-        NoMachineError();
-    }
+Variant TatVariableInfo::Value() const {
+    std::string running;
+    if (Variant* slot = MachineSlot(running)) return DerefValue(*slot);
+    if (FGlobal || !FOwner->Routine()) return Variant();
     TatRoutineInfo* owner = routine();
+    const std::string routineName = owner ? owner->FName : "";
+    if (!running.empty())
+        ScriptInfoError(CompilerMessage(TCompilerMessage::cmVarNotInRoutine, FVarName, routineName, running));
+    ScriptInfoError(CompilerMessage(TCompilerMessage::cmVarOnlyWhileRunning, FVarName, routineName));
+}
+
+// The value goes into the slot as it is: a by-reference slot is replaced, not followed.
+void TatVariableInfo::SetValue(const Variant& value) {
+    std::string running;
+    if (Variant* slot = MachineSlot(running)) {
+        *slot = value;
+        return;
+    }
+    if (FGlobal || !FOwner->Routine()) return;
+    TatRoutineInfo* owner = routine();
+    if (!running.empty()) ScriptInfoError(CompilerMessage(TCompilerMessage::cmVarNotAvailable, FVarName, running));
     ScriptInfoError(CompilerMessage(TCompilerMessage::cmVarOnlyWhileRunning, FVarName, owner ? owner->FName : ""));
 }
 

@@ -45,6 +45,8 @@ public:
     // The value while the variable lives on the script's machine (see ScriptInfo.cpp).
     Variant Value() const;
     void SetValue(const Variant& value);
+    // The variable's slot on the machine, or null (with the routine being run).
+    Variant* MachineSlot(std::string& running) const;
     std::string DeclaredClassName() const;
     void SetDeclaredClassName(std::string_view name);
     bool SameDeclaration(const TatVariableInfo& other) const;

@@ -18,6 +18,7 @@ TScripterGlobals& ScripterGlobals() {
 // ---- Construction -------------------------------------------------------------------------
 
 TatCustomScripter::TatCustomScripter() {
+    FMachineClass = ScripterGlobals().DefaultMachineClass;
     FLibOptions.FSearchPath = {"$(CURDIR)", "$(APPDIR)"};
     FLibOptions.FUseScriptFiles = false;
 }
@@ -130,17 +131,80 @@ TatScript* TatCustomScripter::CheckMachine() const {
     return script;
 }
 
-Variant TatCustomScripter::Execute(const Variant&) {
-    CheckMachine();
-    return Variant();
+Variant TatCustomScripter::Execute(const Variant& input) { return CheckMachine()->VirtualMachine()->Execute(input); }
+
+// "[n]name" names routine `name` of the script whose ID is n; nothing runs (the result
+// stays unassigned) when no script has that ID. Any other label runs on the current script.
+Variant TatCustomScripter::RunLabel(std::string_view label,
+                                    const std::function<Variant(TatScript*, std::string_view)>& run) {
+    if (!label.empty() && label[0] == '[') {
+        size_t close = label.find(']');
+        std::string_view digits = label.substr(1, close == std::string_view::npos ? label.size() - 1 : close - 1);
+        int id = 0;
+        bool valid = !digits.empty() && digits.size() < 10;
+        for (char c : digits) {
+            valid = valid && c >= '0' && c <= '9';
+            if (valid) id = id * 10 + (c - '0');
+        }
+        TatScript* script = valid ? FScripts->FindByID(id) : nullptr;
+        if (!script || !script->VirtualMachine()) return Variant();
+        return run(script, close == std::string_view::npos ? std::string_view{} : label.substr(close + 1));
+    }
+    TatScript* script = Current(FCurrentScript);
+    if (!script->VirtualMachine()) return Variant();
+    return run(script, label);
 }
 
-Variant TatCustomScripter::ExecuteSubroutine(std::string_view, const std::vector<Variant>&) {
-    CheckMachine();
-    return Variant();
+Variant TatCustomScripter::ExecuteSubroutine(std::string_view label, const Variant& input) {
+    return RunLabel(label, [&](TatScript* script, std::string_view name) {
+        return script->VirtualMachine()->ExecuteSubroutine(name, input);
+    });
 }
 
-void TatCustomScripter::Halt() { CheckMachine(); }
+// Arguments at the positions of the routine's var parameters travel by reference, so the
+// routine's writes land in `args`.
+Variant TatCustomScripter::ExecuteSubroutine(std::string_view label, std::vector<Variant>& args) {
+    return RunLabel(label, [&](TatScript* script, std::string_view name) {
+        std::vector<bool> byRef(args.size(), false);
+        if (TatRoutineInfo* routine = name.empty() ? nullptr : script->ScriptInfo().RoutineByName(name))
+            for (size_t i = 0; i < args.size(); ++i) byRef[i] = routine->IsByRefArg(static_cast<int>(i));
+        return script->VirtualMachine()->IntExecuteSubroutine(name, args, byRef);
+    });
+}
+
+void TatCustomScripter::Halt() {
+    TatScript* current = CheckMachine();
+    current->VirtualMachine()->Halt();
+    for (int i = 0; i < FScripts->Count(); ++i) {
+        TatScript* script = FScripts->Items(i);
+        if (script != current && script->VirtualMachine()) script->VirtualMachine()->Halt();
+    }
+}
+
+bool TatCustomScripter::Halted() const { return CheckMachine()->VirtualMachine()->Halted(); }
+const std::string& TatCustomScripter::LastExceptionMessage() const {
+    return CheckMachine()->VirtualMachine()->LastExceptionMessage();
+}
+const std::string& TatCustomScripter::LastExceptionClassName() const {
+    return CheckMachine()->VirtualMachine()->LastExceptionClassName();
+}
+int TatCustomScripter::LastExceptionLine() const { return CheckMachine()->VirtualMachine()->LastExceptionLine(); }
+int TatCustomScripter::LastExceptionCol() const { return CheckMachine()->VirtualMachine()->LastExceptionCol(); }
+
+void TatCustomScripter::BeforeExecute(TatVirtualMachine* machine, std::string_view label) {
+    if (FOnBeforeExecute) FOnBeforeExecute(machine, std::string(label));
+}
+
+void TatCustomScripter::CheckRunningChanged(TatVirtualMachine* machine) {
+    bool running = GetRunning();
+    if (running == FLastRunning) return;
+    FLastRunning = running;
+    DoRunningChanged(machine);
+}
+
+void TatCustomScripter::DoRunningChanged(TatVirtualMachine* machine) {
+    if (FOnRunningChanged) FOnRunningChanged(machine);
+}
 
 bool TatCustomScripter::GetRunning() const {
     for (int i = 0; i < FScripts->Count(); ++i)
@@ -162,9 +226,15 @@ void TatCustomScripter::InternalCompileError(std::string message, int row, int c
     throw EatCompileError(message + ".\r\nSource position: " + std::to_string(row) + "," + std::to_string(col));
 }
 
-// Without a machine there is no current instruction, so the position is 0, 0.
+// The position is that of the script machine's current instruction (0, 0 for none).
 void TatCustomScripter::InternalRuntimeError(std::string message, TatScript* script) {
     int row = 0, col = 0;
+    TatVirtualMachine* machine = script ? script->VirtualMachine() : nullptr;
+    if (machine && machine->CurrentInstruction()) script->GetRowColFromInst(machine->CurrentInstruction(), row, col);
+    InternalRuntimeError(std::move(message), script, row, col);
+}
+
+void TatCustomScripter::InternalRuntimeError(std::string message, TatScript* script, int row, int col) {
     bool showException = true;
     std::string libraryName;
     if (script) libraryName = script->UnitName().empty() ? script->ScriptInfo().FUnitName : script->UnitName();
@@ -176,16 +246,9 @@ void TatCustomScripter::InternalRuntimeError(std::string message, TatScript* scr
 
 // ---- Registration -------------------------------------------------------------------------
 
-// A constant is a read-only property of the internal class holding its value; the
-// machine serves it from FValue.
+// A constant is a read-only property of the internal class whose getter serves FValue.
 TatProperty* TatCustomScripter::AddConstant(const std::string& name, const Variant& value) {
-    TatPropDef def;
-    def.FName = name;
-    def.FDataType = tkVariant;
-    def.FGetter = MachinePendingProc();
-    TatProperty* p = InternalClass()->SetProp(def);
-    p->FValue = value;
-    return p;
+    return InternalClass()->AddConstant(name, value);
 }
 
 TatMethod* TatCustomScripter::DefineMethod(const std::string& name, int argCount, TatTypeKind resultTypeKind,

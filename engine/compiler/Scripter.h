@@ -15,6 +15,7 @@
 
 #include "engine/compiler/ClassRegistry.h"
 #include "engine/compiler/DefaultInstances.h"
+#include "engine/compiler/HostBinding.h"
 #include "engine/compiler/Script.h"
 #include "engine/compiler/ScriptLibrary.h"
 #include "engine/compiler/ScripterErrors.h"
@@ -30,6 +31,8 @@ using TScriptErrorEvent =
 using TLoadLibraryEvent = std::function<void(TatCustomScripter* sender, const std::string& libraryName, bool isDefault,
                                              TatScripterLibrary*& library, bool& handled)>;
 using TScripterNotifyEvent = std::function<void(TatCustomScripter* sender)>;
+using TBeforeExecuteEvent = std::function<void(TatVirtualMachine* machine, const std::string& label)>;
+using TMachineNotifyEvent = std::function<void(TatVirtualMachine* sender)>;
 
 // The process-wide values of the scripter unit, set by the engine's start-up and by the
 // language units; StopEngine resets them.
@@ -39,6 +42,9 @@ struct TScripterGlobals {
     // The script class of each language (`TreZuderaScript`, `TatBasicScript`), registered
     // by the language units; null while a language is not linked in.
     std::array<const TatScriptClass*, 2> LanguageScriptClasses{};
+    // The class of the machines of new scripts (set by the engine's start-up); null
+    // leaves scripts without machines.
+    const TatVirtualMachineClass* DefaultMachineClass = nullptr;
 };
 TScripterGlobals& ScripterGlobals();
 
@@ -80,17 +86,43 @@ public:
     virtual void Clear();
     virtual void Compile();
     void SilentCompile();
-    // Running needs the virtual machine: these report the missing machine until it lands.
+    // The current script, after checking that it has a machine.
     TatScript* CheckMachine() const;
-    Variant Execute(const Variant& input);
-    Variant ExecuteSubroutine(std::string_view label, const std::vector<Variant>& input);
+    const TatVirtualMachineClass* MachineClass() const { return FMachineClass; }
+    // Runs the current script's main block with `input` as its arguments.
+    virtual Variant Execute(const Variant& input);
+    Variant Execute() { return Execute(Variant::Null()); }
+    // Runs routine `label` ("" the main block) with `input` as its arguments (Null none,
+    // an array its items, else one). A label "[n]name" runs `name` in the script whose
+    // ID is n (Null when there is none).
+    Variant ExecuteSubroutine(std::string_view label, const Variant& input);
+    Variant ExecuteSubroutine(std::string_view label) { return ExecuteSubroutine(label, Variant::Null()); }
+    // The same with host arguments: the routine's var parameters write into `args`.
+    Variant ExecuteSubroutine(std::string_view label, std::vector<Variant>& args);
+    // Halts the current script's machine, then the machine of every other script.
     void Halt();
     bool GetRunning() const;
+    bool IsAnyRunning() const { return GetRunning(); }
+    bool Running() const { return GetRunning(); }
+    bool Halted() const;
+    // The current machine's record of the last failure.
+    const std::string& LastExceptionMessage() const;
+    const std::string& LastExceptionClassName() const;
+    int LastExceptionLine() const;
+    int LastExceptionCol() const;
+    // Relays of the machines: the before-execute event, and the running-changed event
+    // when whether any machine runs has changed since last reported.
+    void BeforeExecute(TatVirtualMachine* machine, std::string_view label);
+    void CheckRunningChanged(TatVirtualMachine* machine);
+    virtual void DoRunningChanged(TatVirtualMachine* machine);
 
     // ---- Errors -------------------------------------------------------------------------
     // Raises the compile error of `script` (or aborts silently when the handler says so).
     [[noreturn]] void InternalCompileError(std::string message, int row, int col, TatScript* script);
+    // Raises the runtime error of `script` at its machine's current instruction, or at
+    // `row`, `col` as the machine gives them.
     [[noreturn]] void InternalRuntimeError(std::string message, TatScript* script);
+    [[noreturn]] void InternalRuntimeError(std::string message, TatScript* script, int row, int col);
 
     // ---- Registration ---------------------------------------------------------------------
     TatProperty* AddConstant(const std::string& name, const Variant& value);
@@ -110,6 +142,22 @@ public:
     TatClass* SystemLibrary() const { return ClassByName("TatSystemLibrary"); }
     // "Button1" + "OnClick" gives "Button1Click".
     static std::string BuildEventHandlerName(std::string_view instanceName, std::string_view propertyName);
+
+    // ---- Host binding through type information (ScripterBinding.cpp) -----------------------
+    // The scripter's binding: generic member procs and the objects scripts created.
+    TatHostBinding& HostBinding();
+    TatClass* DefineClassByRTTI(const platform::rtti::TClassInfo* classRef, const std::string& className = {},
+                                TMemberVisibilities visibilityFilter = kPublicAndPublished, bool recursive = false,
+                                TRedefineOption redefine = roNone);
+    TatClass* DefineClassByRTTI(const platform::rtti::TClassInfo* classRef, TRedefineOption redefine, bool recursive,
+                                const std::string& className, TMemberVisibilities visibilityFilter);
+    TatClass* DefineRecordByRTTI(const platform::rtti::TTypeInfo* recordType);
+    TatClass* DefineRecord(const platform::rtti::TTypeInfo* recordType, const std::string& recordName = {});
+    // Global objects, variables and enumerations as members of the internal class.
+    TatProperty* AddObject(const std::string& name, platform::rtti::TObject* object);
+    template <class V>
+    TatProperty* AddVariable(const std::string& name, V& variable) { return InternalClass()->AddVariable(name, variable); }
+    void AddEnumeration(const platform::rtti::TTypeInfo* enumType);
 
     // ---- Libraries ------------------------------------------------------------------------
     void CreateLibraries();
@@ -138,6 +186,8 @@ public:
     TScriptErrorEvent FOnCompileError;
     TScriptErrorEvent FOnRuntimeError;
     TLoadLibraryEvent FOnLoadLibrary;
+    TBeforeExecuteEvent FOnBeforeExecute;
+    TMachineNotifyEvent FOnRunningChanged;
 
 protected:
     TatCustomScripter();
@@ -157,6 +207,10 @@ private:
     TatScripterLibrary* LoadScriptUnit(std::string_view name);
     TatScripterLibrary* LoadScriptFile(std::string_view name);
 
+    Variant RunLabel(std::string_view label, const std::function<Variant(TatScript*, std::string_view)>& run);
+
+    const TatVirtualMachineClass* FMachineClass = nullptr;
+    bool FLastRunning = false;
     std::unique_ptr<TatClasses> FClasses;
     std::unique_ptr<TatScripts> FScripts;
     TatScript* FCurrentScript = nullptr;
@@ -168,6 +222,8 @@ private:
     TScripterLibraryOptions FLibOptions;
     std::vector<TatScript*> FLoadedScripts;
     std::string FLibraryNameUnderRegistration;
+    // Declared last so that it goes first: scripts and registry are gone by then.
+    std::unique_ptr<TatHostBinding, void (*)(TatHostBinding*)> FHostBinding{nullptr, nullptr};
 };
 
 class TatBaseScripter : public TatCustomScripter {

@@ -41,6 +41,12 @@ TatVirtualMachine::TatVirtualMachine(TatMachineHost* host)
 
 TatVirtualMachine::~TatVirtualMachine() = default;
 
+const TatVirtualMachineClass* TatVirtualMachine::Class() {
+    static const TatVirtualMachineClass descriptor{
+        "TatVirtualMachine", [](TatMachineHost* host) { return std::make_unique<TatVirtualMachine>(host); }};
+    return &descriptor;
+}
+
 void TatVirtualMachine::SetCode(TSimplifiedCode* first) {
     if (FRunning) FatalError("Cannot change the code of a running machine");
     FFirst = first;
@@ -105,6 +111,7 @@ TSimplifiedCode* TatVirtualMachine::EntryPoint(std::string_view name) {
 void TatVirtualMachine::InitializeScript() {
     if (FInitialized || FPrepareInstruction) return;
     CheckHalted();
+    FHost->PrepareCode(this);
     SolveAbsoluteAddressing();
     // The global part runs without hooks or wrapping; calls made by initialisers run in
     // frames of their own, and the part ends at the first routine entry of its level.
@@ -145,7 +152,10 @@ Variant TatVirtualMachine::IntExecuteSubroutine(std::string_view name, std::vect
                                                 const std::vector<bool>& byRef) {
     FHost->BeforeExecute(this, name);
     CheckHalted();
+    FHost->PrepareCode(this);
     SolveAbsoluteAddressing();
+    if (!name.empty() && !FHost->HasRoutine(name))
+        RuntimeError("Subroutine '" + std::string(name) + "' does not exist in script");
     TSimplifiedCode* entry = name.empty() ? nullptr : EntryPoint(name);
     FLastExceptionMessage.clear();
     FLastExceptionClassName.clear();

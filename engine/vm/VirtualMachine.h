@@ -54,12 +54,29 @@ public:
     virtual int64_t DefaultInstance(int32_t) { return 0; }
     // Called before every run with the routine name ("" for the main block).
     virtual void BeforeExecute(TatVirtualMachine*, std::string_view) {}
+    // Called before the machine links and runs its code: the owner compiles the code when
+    // it is not compiled and packs its source positions.
+    virtual void PrepareCode(TatVirtualMachine*) {}
+    // Whether the owner has a routine `name` (ignoring case); without symbols, every name.
+    virtual bool HasRoutine(std::string_view) { return true; }
     // Called when a top-level run starts or ends.
     virtual void RunningChanged(TatVirtualMachine*) {}
 };
 
+class TatVirtualMachine;
+
+// A machine class: how a script creates the machines it owns (the debugger's machine
+// derives from TatVirtualMachine and registers its own class).
+struct TatVirtualMachineClass {
+    const char* ClassName;
+    std::unique_ptr<TatVirtualMachine> (*Create)(TatMachineHost* host);
+};
+
 class TatVirtualMachine {
 public:
+    // The class of the plain machine.
+    static const TatVirtualMachineClass* Class();
+
     // Limits. The value stack and side stack sizes are fixed by compiled code's
     // expectations; the call-depth limit ends runaway recursion (with or without locals)
     // as a runtime error long before any native limit.
@@ -104,6 +121,7 @@ public:
     // Forgets globals, breakpoints' state of the run and the initialisation.
     void Clear();
     bool Running() const { return FRunning; }
+    bool Halted() const { return FHalted; }
     bool Initialized() const { return FInitialized; }
     int32_t InitialStackTop() const { return FInitialStackTop; }
 
@@ -153,6 +171,8 @@ public:
 
     // ---- Registers and state (read by the debugger, watches and tests) ------------------
     TSimplifiedCode* CurrentInstruction() const { return FCurrentInstruction; }
+    // The inPrepare of the routine being executed (null outside routines).
+    TSimplifiedCode* PrepareInstruction() const { return FPrepareInstruction; }
     int32_t StackTop() const { return FStackTop; }
     const Variant& StackSlot(int32_t i) const { return FProcStack[static_cast<size_t>(i)]; }
     Variant& StackSlot(int32_t i) { return FProcStack[static_cast<size_t>(i)]; }

@@ -369,6 +369,7 @@ public:
     explicit TRecordBuilder(std::string name, std::string unitName = "") : Base(tkRecord, std::move(name), std::move(unitName)) {
         this->FInfo->FClone = [](const void* v) -> void* { return new R(*static_cast<const R*>(v)); };
         this->FInfo->FDelete = [](void* v) { delete static_cast<R*>(v); };
+        if constexpr (std::is_default_constructible_v<R>) this->FInfo->FNew = []() -> void* { return new R(); };
     }
     const TRecordInfo& Build() {
         return static_cast<const TRecordInfo&>(*TTypeRegistry::Instance().Add(std::move(this->FInfo)));

@@ -90,6 +90,8 @@ public:
     bool FIsOptional = false;
     void* (*FClone)(const void*) = nullptr;
     void (*FDelete)(void*) = nullptr;
+    // A new default-initialised value on the heap (records); null when the type has none.
+    void* (*FNew)() = nullptr;
 };
 
 // An enumeration: its ordinals with their names (Boolean is the enumeration False, True).

@@ -14,6 +14,9 @@
 
 namespace vorn::engine::testlang {
 
+// The libraries every started engine registers before any test library: General, Math, StrUtils.
+inline constexpr int kStandardLibraryCount = 3;
+
 class CompilerFixture : public ::testing::Test {
 protected:
     void SetUp() override {

@@ -17,21 +17,23 @@ using LibraryTest = CompilerFixture;
 TEST_F(LibraryTest, TheProcessWideListKeepsRegistrationOrder) {
     TatLibraryList* list = atLibraryList();
     ASSERT_NE(list, nullptr);
-    ASSERT_EQ(list->Count(), 2);
-    EXPECT_EQ(list->GetItem(0)->FLibraryClass, LibraryClassOf<TTestLibrary>());
-    EXPECT_FALSE(list->GetItem(0)->FExplicitLoad);
-    EXPECT_TRUE(list->GetItem(1)->FExplicitLoad);
-    EXPECT_EQ(list->FindByLibraryName("extralib"), list->GetItem(1));
+    // The engine's own libraries (General, Math, StrUtils) come first, then the test ones.
+    ASSERT_EQ(list->Count(), kStandardLibraryCount + 2);
+    EXPECT_EQ(list->GetItem(0)->FLibraryClass->LibraryName(), "General");
+    EXPECT_EQ(list->GetItem(kStandardLibraryCount)->FLibraryClass, LibraryClassOf<TTestLibrary>());
+    EXPECT_FALSE(list->GetItem(kStandardLibraryCount)->FExplicitLoad);
+    EXPECT_TRUE(list->GetItem(kStandardLibraryCount + 1)->FExplicitLoad);
+    EXPECT_EQ(list->FindByLibraryName("extralib"), list->GetItem(kStandardLibraryCount + 1));
     EXPECT_EQ(list->FindByLibraryName("Nothing"), nullptr);
     EXPECT_EQ(DefaultLibraryName("TatSystemLibrary"), "atSystemLibrary");
     EXPECT_EQ(DefaultLibraryName("Other"), "Other");
     list->Remove(LibraryClassOf<TExtraLibrary>());
-    EXPECT_EQ(list->Count(), 1);
+    EXPECT_EQ(list->Count(), kStandardLibraryCount + 1);
 }
 
 TEST_F(LibraryTest, UsesAddsALibraryOnce) {
     CompileText("uses ExtraLib, extralib;\nbegin\n  call Extra;\nend");
-    EXPECT_EQ(FScripter->LibInstanceCount(), 2);
+    EXPECT_EQ(FScripter->LibInstanceCount(), kStandardLibraryCount + 2);
     EXPECT_NE(FScripter->FindLibraryByClass(LibraryClassOf<TExtraLibrary>()), nullptr);
     ASSERT_EQ(Script().UsedUnits().Count(), 1);
     EXPECT_EQ(Script().UsedUnits().GetItem(0)->FUnitName, "ExtraLib");
@@ -40,7 +42,7 @@ TEST_F(LibraryTest, UsesAddsALibraryOnce) {
     EXPECT_EQ(code[1]->OpCode, inCallProc);
     EXPECT_EQ(code[1]->vString2.ToUtf8(), "TExtraLibrary");
     CompileText("uses EXTRALIB;\nbegin\nend");
-    EXPECT_EQ(FScripter->LibInstanceCount(), 2);
+    EXPECT_EQ(FScripter->LibInstanceCount(), kStandardLibraryCount + 2);
 }
 
 TEST_F(LibraryTest, UnknownLibrary) {

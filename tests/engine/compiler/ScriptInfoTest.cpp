@@ -4,6 +4,7 @@
 #include "tests/engine/compiler/CompilerFixture.h"
 
 #include "engine/vm/EngineErrors.h"
+#include "engine/vm/ScriptValue.h"
 
 namespace vorn::engine::testlang {
 namespace {
@@ -85,10 +86,11 @@ TEST_F(ScriptInfoTest, LookupsIgnoreCaseAndTheLastDeclarationWins) {
 
 TEST_F(ScriptInfoTest, ValuesOutsideARunningRoutine) {
     CompileText("var g;\nproc Foo\nvar x;\nbegin\nend\nbegin\nend");
-    // Without a machine a global reads as Unassigned and writing it changes nothing.
+    // A global lives from the global initialisation on (run by the first access).
     TatVariableInfo* g = Script().ScriptInfo().Globals().FindByName("g");
-    EXPECT_EQ(g->Value().VType(), varEmpty);
-    EXPECT_NO_THROW(g->SetValue(Variant::FromInteger(1)));
+    EXPECT_EQ(g->Value().VType(), varNull);
+    g->SetValue(Variant::FromInteger(1));
+    EXPECT_EQ(VarContent(g->Value()), "Integer:1");
     TatVariableInfo* x = Script().ScriptInfo().RoutineByName("Foo")->VariableByName("x");
     try {
         x->Value();

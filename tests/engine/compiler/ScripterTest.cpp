@@ -34,8 +34,8 @@ TEST_F(ScripterTest, NewScripterHoldsItsFirstScriptConstantsCreateMethodsAndLibr
     EXPECT_EQ(baseCreate->ArgCount(), 0);
 
     // TestLib loads with every scripter; ExtraLib only on request.
-    ASSERT_EQ(FScripter->LibInstanceCount(), 1);
-    EXPECT_EQ(FScripter->LibInstance(0)->LibraryClass(), LibraryClassOf<TTestLibrary>());
+    ASSERT_EQ(FScripter->LibInstanceCount(), kStandardLibraryCount + 1);
+    EXPECT_EQ(FScripter->LibInstance(kStandardLibraryCount)->LibraryClass(), LibraryClassOf<TTestLibrary>());
     EXPECT_EQ(FScripter->FindLibraryByClass(LibraryClassOf<TExtraLibrary>()), nullptr);
     EXPECT_NE(internal->MethodByName("TestLib"), nullptr);
     TatMethod* beep = nullptr;
@@ -147,13 +147,17 @@ TEST_F(ScripterTest, FixedDefinitionAndMachineErrors) {
     }
     const char* noMachine = "INTERNAL ERROR\r\nVirtual Machine class not specified. Please add unit \"ScripterInit\" "
                             "to the uses clause of your application";
+    // A scripter made while no machine class is set has scripts without machines.
+    ScripterGlobals().DefaultMachineClass = nullptr;
+    TatScripter bare;
     try {
-        FScripter->ExecuteSubroutine("Main", {});
+        bare.Execute(Variant());
         FAIL();
     } catch (const EatInternalError& e) {
         EXPECT_STREQ(e.what(), noMachine);
     }
-    EXPECT_THROW(FScripter->Execute(Variant()), EatInternalError);
+    EXPECT_EQ(bare.ExecuteSubroutine("Main").VType(), varEmpty);
+    EXPECT_THROW(bare.Compile(), EatInternalError);
     FScripter->SetCurrentScript(nullptr);
     try {
         FScripter->Compiled();
@@ -211,7 +215,7 @@ TEST(EngineStartupTest, StartsAndStopsTheProcessWideValues) {
     StartEngine();
     EXPECT_TRUE(EngineStarted());
     ASSERT_NE(atLibraryList(), nullptr);
-    EXPECT_EQ(atLibraryList()->Count(), 0);
+    EXPECT_EQ(atLibraryList()->Count(), kStandardLibraryCount);
     EXPECT_TRUE(ScriptValueIsNull(NullValue));
     EXPECT_TRUE(ScriptValueAsBool(CoreConst[0]));
 
@@ -220,7 +224,7 @@ TEST(EngineStartupTest, StartsAndStopsTheProcessWideValues) {
     {
         TatScripter scripter;
         EXPECT_EQ(created, &scripter);
-        EXPECT_EQ(scripter.LibInstanceCount(), 0);
+        EXPECT_EQ(scripter.LibInstanceCount(), kStandardLibraryCount);
         // No language linked in: the first script is a plain TatScript.
         EXPECT_EQ(scripter.Scripts().Count(), 1);
     }

@@ -58,6 +58,11 @@ inline void RegisterTestHost(TatScripter& scripter) {
     scripter.DefineMethod("Inc", 1, tkNone, nullptr, proc)->SetVarArgs(first);
     scripter.DefineMethod("Fmt", 3, tkString, nullptr, proc, false, 1);
     scripter.DefineMethod("ShowMessage", 1, tkNone, nullptr, proc);
+    // These test routines stand in for General's routines of the same names: remove those,
+    // as a host does with library routines it replaces.
+    if (TatClass* general = scripter.SystemLibrary())
+        for (const char* name : {"Copy", "Inc", "ShowMessage"})
+            if (TatMethod* m = general->MethodByName(name)) general->Methods().Remove(m);
 }
 
 class PascalFixture : public ::testing::Test {

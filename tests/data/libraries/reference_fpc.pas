@@ -1,0 +1,53 @@
+{$mode objfpc}{$H+}
+program ref;
+uses SysUtils, StrUtils, Math;
+procedure P(const e, r: string); begin WriteLn(e, #9, r); end;
+function F(x: Double): string; begin Result := FloatToStrF(x, ffGeneral, 15, 0); end;
+var w: array[0..7] of string = ('Robert','Rupert','Tymczak','Pfister','Ashcraft','Lee','Washington','Gutierrez');
+    i: integer;
+begin
+  DefaultFormatSettings.DecimalSeparator := '.';
+  DefaultFormatSettings.ThousandSeparator := ',';
+  for i := 0 to 7 do begin
+    P('Soundex(''' + w[i] + ''')', Soundex(w[i]));
+    P('Soundex(''' + w[i] + ''', 6)', Soundex(w[i], 6));
+    P('SoundexWord(''' + w[i] + ''')', IntToStr(SoundexWord(w[i])));
+    P('SoundexInt(''' + w[i] + ''')', IntToStr(SoundexInt(w[i])));
+  end;
+  P('RoundTo(1234.5678, -2)', F(RoundTo(1234.5678, -2)));
+  P('RoundTo(1234, 2)', F(RoundTo(1234, 2)));
+  P('RoundTo(2.5, 0)', F(RoundTo(2.5, 0)));
+  P('RoundTo(3.5, 0)', F(RoundTo(3.5, 0)));
+  P('RoundTo(-0.125, -2)', F(RoundTo(-0.125, -2)));
+  P('RoundTo(987654.321, 3)', F(RoundTo(987654.321, 3)));
+  P('SimpleRoundTo(2.5, 0)', F(SimpleRoundTo(2.5, 0)));
+  P('SimpleRoundTo(-2.5, 0)', F(SimpleRoundTo(-2.5, 0)));
+  P('SimpleRoundTo(1.005)', F(SimpleRoundTo(1.005)));
+  P('FutureValue(0.05, 10, -100, -1000, 0)', F(FutureValue(0.05, 10, -100, -1000, ptEndOfPeriod)));
+  P('FutureValue(0.05, 10, -100, -1000, 1)', F(FutureValue(0.05, 10, -100, -1000, ptStartOfPeriod)));
+  P('PresentValue(0.08, 20, -500, 0, 0)', F(PresentValue(0.08, 20, -500, 0, ptEndOfPeriod)));
+  P('Payment(0.01, 36, 10000, 0, 0)', F(Payment(0.01, 36, 10000, 0, ptEndOfPeriod)));
+  P('Payment(0.01, 36, 10000, 0, 1)', F(Payment(0.01, 36, 10000, 0, ptStartOfPeriod)));
+  P('NumberOfPeriods(0.01, -332.14, 10000, 0, 0)', F(NumberOfPeriods(0.01, -332.14, 10000, 0, ptEndOfPeriod)));
+  P('InterestRate(36, -332.14, 10000, 0, 0)', F(InterestRate(36, -332.14, 10000, 0, ptEndOfPeriod)));
+  P('FloatToStr(EncodeDate(2024, 2, 29))', F(EncodeDate(2024, 2, 29)));
+  P('FloatToStr(EncodeDate(1899, 12, 30))', F(EncodeDate(1899, 12, 30)));
+  P('FloatToStr(EncodeDate(1, 1, 1))', F(EncodeDate(1, 1, 1)));
+  P('FloatToStr(EncodeDate(9999, 12, 31))', F(EncodeDate(9999, 12, 31)));
+  P('FloatToStr(EncodeTime(18, 0, 0, 0))', F(EncodeTime(18, 0, 0, 0)));
+  P('DayOfWeek(45000)', IntToStr(DayOfWeek(45000)));
+  P('FormatFloat(''0.00'', 2.675)', FormatFloat('0.00', 2.675));
+  P('FormatFloat(''#,##0.##'', 1234567.891)', FormatFloat('#,##0.##', 1234567.891));
+  P('FormatFloat(''0.000E+00'', 12345.678)', FormatFloat('0.000E+00', 12345.678));
+  P('FormatFloat(''#.##;(#.##);zero'', -3.5)', FormatFloat('#.##;(#.##);zero', -3.5));
+  P('FormatFloat(''#.##;(#.##);zero'', 0)', FormatFloat('#.##;(#.##);zero', 0));
+  P('FormatFloat(''000'', 7)', FormatFloat('000', 7));
+  P('Format(''%8.3f|'', [3.14159])', Format('%8.3f|', [3.14159]));
+  P('Format(''%-6s|%6s'', [''ab'', ''cd''])', Format('%-6s|%6s', ['ab', 'cd']));
+  P('Format(''%.5d'', [42])', Format('%.5d', [42]));
+  P('Format(''%x'', [255])', Format('%x', [255]));
+  P('Format(''%e'', [1234.5])', Format('%e', [1234.5]));
+  P('Format(''%g'', [0.00001234])', Format('%g', [0.00001234]));
+  P('Format(''%n'', [1234567.891])', Format('%n', [1234567.891]));
+  P('Format(''%1:s %0:s'', [''a'', ''b''])', Format('%1:s %0:s', ['a', 'b']));
+end.
