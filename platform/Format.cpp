@@ -35,7 +35,7 @@ private:
     [[noreturn]] void NoArgument() const;
     const TFormatArg& NextArg();
     bool AtDigitOrStar() const;
-    // Reads digits or '*' (an Integer argument); raises past kMaxTextWidth.
+    // Reads digits or '*' (an Integer or Int64 argument); raises past kMaxTextWidth.
     int ReadNumber();
     TDirective ReadDirective();
     UString Convert(const TDirective& directive, const TFormatArg& arg) const;
@@ -69,7 +69,8 @@ int TFormatter::ReadNumber() {
     if (FFormat[FPos] == u'*') {
         ++FPos;
         const TFormatArg& arg = NextArg();
-        if (arg.Kind != TFormatArgKind::Integer) Invalid();
+        // Script integers arrive as Int64: any integer whose value fits the limit serves.
+        if (arg.Kind != TFormatArgKind::Integer && arg.Kind != TFormatArgKind::Int64) Invalid();
         if (arg.Int > kMaxTextWidth || arg.Int < -kMaxTextWidth) Invalid();
         return static_cast<int>(arg.Int);
     }

@@ -37,7 +37,7 @@ struct TFormatArg {
 };
 
 // Directives: "%" [index ":"] ["-"] [width] ["." precision] type, where index, width and
-// precision are digits or '*' (taken from the next argument, which must be an Integer),
+// precision are digits or '*' (taken from the next argument, an Integer or Int64),
 // and "%%" is a percent sign. Types, in either case:
 //   d  decimal Integer/Int64; precision = minimum digits
 //   u  unsigned decimal Integer/Int64 (Integer read as 32 bits)

@@ -488,8 +488,7 @@ void TatCompiledImage::Load(TatScript& script, std::string_view stream, [[maybe_
 
 namespace vorn::engine {
 
-// The file is written whole: a partly written image is never left behind as a valid one,
-// since the writer truncates and any failure is reported.
+// The image is built in memory first, so a script that fails to compile leaves the file untouched.
 void TatScript::SaveCodeToFile(const std::string& fileName) {
     try {
         std::string image;

@@ -6,6 +6,8 @@
 #include "engine/compiler/Script.h"
 #include "engine/compiler/Scripter.h"
 #include "engine/vm/EngineErrors.h"
+#include "engine/vm/ScriptValue.h"
+#include "engine/vm/VirtualMachine.h"
 #include "platform/CaseFolding.h"
 #include "platform/rtti/TypeBuilder.h"
 
@@ -32,8 +34,8 @@ const TClassInfo& TatScripterLibrary::ClassInfo() {
     return info;
 }
 
-// Returning the library object needs the machine's output interface.
-void TatScripterLibrary::SelfProc(TatVirtualMachine*) { NoMachineError(); }
+// The library object travels like any other object: as its live-object number.
+void TatScripterLibrary::SelfProc(TatVirtualMachine* machine) { machine->ReturnOutputArg(ObjectToVar(ObjectNumber())); }
 
 // ---- Library list -------------------------------------------------------------------------
 

@@ -26,13 +26,17 @@ struct TatScripterLibraryClass {
     std::unique_ptr<TatScripterLibrary> (*Create)(TatCustomScripter* scripter);
 };
 
-// The class reference of library type L (which provides `static std::string LibraryName()`
-// and a constructor taking the scripter). One constant descriptor per type.
+// The class reference of library type L (which provides `static std::string LibraryName()`,
+// `static ClassInfo()` and a constructor taking the scripter). One constant descriptor per
+// type. Creating describes the class first, so the new instance's ClassType() is L's own
+// class (the accessor member named after the library takes its result class from it).
 template <class L>
 const TatScripterLibraryClass* LibraryClassOf() {
     static const TatScripterLibraryClass descriptor{
-        L::LibraryClassName, &L::LibraryName,
-        [](TatCustomScripter* scripter) -> std::unique_ptr<TatScripterLibrary> { return std::make_unique<L>(scripter); }};
+        L::LibraryClassName, &L::LibraryName, [](TatCustomScripter* scripter) -> std::unique_ptr<TatScripterLibrary> {
+            L::ClassInfo();
+            return std::make_unique<L>(scripter);
+        }};
     return &descriptor;
 }
 
@@ -55,8 +59,8 @@ public:
     TatCustomScripter* Scripter() const { return FScripter; }
     const std::string& DefaultInstanceName() const { return FDefaultInstanceName; }
     void SetDefaultInstanceName(std::string value) { FDefaultInstanceName = std::move(value); }
-    // The member that returns the library object itself (`Math.Sin`); served once the
-    // virtual machine's argument interface exists.
+    // The member named after the library: returns the library object itself, so a script
+    // can qualify a member with the library's name (`Math.Sin`).
     void SelfProc(TatVirtualMachine* machine);
 
     static const platform::rtti::TClassInfo& ClassInfo();

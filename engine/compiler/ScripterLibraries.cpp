@@ -177,6 +177,24 @@ std::string TatCustomScripter::TranslateDir(std::string_view dir) {
     return std::string(dir);
 }
 
+namespace {
+
+// The file `name` in `folder`: the exact name first, else the first entry whose name
+// differs only in letter case, since unit names in uses clauses ignore case and so did
+// the file systems the scripts were written on. Empty when there is none.
+fs::path FileInFolder(const fs::path& folder, std::string_view name) {
+    std::error_code ec;
+    fs::path exact = folder / std::string(name);
+    if (fs::is_regular_file(exact, ec)) return exact;
+    if (fs::path(std::string(name)).has_parent_path()) return {};
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
+        if (platform::UnicodeSameText(it->path().filename().string(), name) && fs::is_regular_file(it->path(), ec))
+            return it->path();
+    return {};
+}
+
+} // namespace
+
 // The first folder of the search path (blank lines skipped) that holds name1, or else
 // name2, gives the file's full path; "" when none does.
 std::string TatCustomScripter::FindFileInSearchPath(std::string_view name1, std::string_view name2) const {
@@ -190,9 +208,9 @@ std::string TatCustomScripter::FindFileInSearchPath(std::string_view name1, std:
             if (entry.back() != '/') entry += '/';
             for (std::string_view name : {name1, name2}) {
                 if (name.empty()) continue;
-                fs::path candidate = fs::path(entry) / std::string(name);
+                fs::path candidate = FileInFolder(fs::path(entry), name);
                 std::error_code ec;
-                if (fs::is_regular_file(candidate, ec)) return fs::absolute(candidate, ec).lexically_normal().string();
+                if (!candidate.empty()) return fs::absolute(candidate, ec).lexically_normal().string();
             }
         }
     }

@@ -34,6 +34,9 @@ struct TSimplifiedCode {
     int16_t vSmallInt = 0;
     int32_t vInteger = 0;
     int32_t vInteger1 = 0;
+    // Set by the machine's link step when this instruction heads a sequence it runs as
+    // one step (0 for none); never stored in compiled images, which keep the opcodes.
+    uint8_t Fused = 0;
     ScriptText vString;
     int32_t vDebugInfo = 0;
     pSimplifiedCode Next = nullptr;

@@ -220,6 +220,15 @@ private:
         TSimplifiedCode* FPendingTarget = nullptr;
         std::exception_ptr FPendingError;
     };
+    // Sequences the link step fuses (numbers above every opcode; kept in the head
+    // instruction's Fused field). Each runs the whole sequence when its operands are plain
+    // integers and otherwise runs just the head instruction, so nothing changes meaning.
+    enum TFusedOp : uint8_t {
+        fuCompareJump = 128,  // PushVar a; PushVar b; OperLE/Less/GE/Greater/Equal/NE; JumpIfFalse
+        fuStepJump,           // PushInteger c; PushVar i; OperAdd; Jump to StoreVar i
+        fuPushVarMod,         // PushVar a; PushInteger c; OperMod
+        fuAddStore,           // OperAdd; StoreVar x
+    };
     // Bits of FAttention: anything the loop must look at after an instruction.
     enum : uint32_t { atPaused = 1, atExecHook = 2, atAutoPause = 4 };
 
@@ -249,6 +258,11 @@ private:
     void LinkInstruction(TSimplifiedCode* inst, const std::vector<TSimplifiedCode*>& table, size_t k);
     void LinkHostCall(TSimplifiedCode* inst);
     void LinkTryRegions(const std::vector<TSimplifiedCode*>& table);
+    void FuseSequences(const std::vector<TSimplifiedCode*>& table);
+    bool FusedCompareJump(TSimplifiedCode* head);
+    bool FusedStepJump(TSimplifiedCode* head);
+    bool FusedPushVarMod(TSimplifiedCode* head);
+    bool FusedAddStore(TSimplifiedCode* head);
 
     [[noreturn]] void StackOverflow();
     [[noreturn]] void StackUnderflow();

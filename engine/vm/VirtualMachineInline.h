@@ -4,6 +4,8 @@
 // handlers of the opcodes that small loops and calls spend their time in. Included only
 // by the machine's own sources.
 
+#include <cmath>
+
 #include "engine/vm/ScriptValue.h"
 #include "engine/vm/VirtualMachine.h"
 
@@ -59,6 +61,29 @@ inline Variant Result(const Variant& a, const Variant& b, int64_t z) {
     return Variant::FromInt64(z);
 }
 inline Variant Low32(int64_t z) { return Variant::FromInteger(static_cast<int32_t>(static_cast<uint32_t>(z))); }
+// A pair the value operations compute in floating point: a double with a double or a
+// 32-bit integer. A finite result is what they give; anything else (overflow, division
+// by zero, other kinds) takes the value operation, which raises the fault.
+inline bool RealOf(const Variant& v, double& x) {
+    if (v.VType() == varDouble) {
+        x = v.RawDouble();
+        return true;
+    }
+    if (v.VType() == varInteger) {
+        x = v.RawInteger();
+        return true;
+    }
+    return false;
+}
+inline bool Reals(const Variant& a, const Variant& b, double& x, double& y) {
+    return (a.VType() == varDouble || b.VType() == varDouble) && RealOf(a, x) && RealOf(b, y);
+}
+// Stores a finite result into `l`; false leaves it to the value operation.
+inline bool StoreReal(Variant& l, double z) {
+    if (!std::isfinite(z)) return false;
+    l = Variant::FromDouble(z);
+    return true;
+}
 } // namespace vmfast
 
 inline void TatVirtualMachine::_Prepare() {
@@ -74,8 +99,17 @@ inline void TatVirtualMachine::_PushInteger() {
     Push(BigIntToScriptValue(i->valueUInt64, i->vByte != 0));
 }
 
-inline void TatVirtualMachine::_PushVar() { Push(DerefValue(FrameSlot(FCurrentInstruction->vInteger))); }
-inline void TatVirtualMachine::_PushGlobalVar() { Push(DerefValue(GlobalSlot(FCurrentInstruction->vInteger))); }
+// Copies straight into the top slot (no temporary): plain kinds are a 16-byte copy.
+inline void TatVirtualMachine::_PushVar() {
+    const Variant& v = DerefPValue(FrameSlot(FCurrentInstruction->vInteger));
+    if (FStackTop >= StackSize) StackOverflow();
+    FProcStack[size_t(FStackTop++)] = v;
+}
+inline void TatVirtualMachine::_PushGlobalVar() {
+    const Variant& v = DerefPValue(GlobalSlot(FCurrentInstruction->vInteger));
+    if (FStackTop >= StackSize) StackOverflow();
+    FProcStack[size_t(FStackTop++)] = v;
+}
 
 inline void TatVirtualMachine::_StoreVar() {
     NeedOperands(1);
@@ -101,8 +135,10 @@ inline void TatVirtualMachine::_OperAdd() {
     Variant& l = FProcStack[size_t(FStackTop - 2)];
     const Variant& r = FProcStack[size_t(FStackTop - 1)];
     int64_t x, y, z;
+    double a, b;
     if (vmfast::Ints(l, r, x, y) && !__builtin_add_overflow(x, y, &z)) {
         l = vmfast::Result(l, r, z);
+    } else if (vmfast::Reals(l, r, a, b) && vmfast::StoreReal(l, a + b)) {
     } else {
         l = ScriptValueAdd(DerefPValue(l), DerefPValue(r));
     }
@@ -114,8 +150,10 @@ inline void TatVirtualMachine::_OperSub() {
     Variant& l = FProcStack[size_t(FStackTop - 2)];
     const Variant& r = FProcStack[size_t(FStackTop - 1)];
     int64_t x, y, z;
+    double a, b;
     if (vmfast::Ints(l, r, x, y) && !__builtin_sub_overflow(x, y, &z)) {
         l = vmfast::Result(l, r, z);
+    } else if (vmfast::Reals(l, r, a, b) && vmfast::StoreReal(l, a - b)) {
     } else {
         l = ScriptValueSubtract(DerefPValue(l), DerefPValue(r));
     }
@@ -267,6 +305,73 @@ inline void TatVirtualMachine::LeaveCall() {
     FCurrentOutputArgIndex = f.FCurrentOutputArgIndex;
     --FDebugStackLevel;
     FNextInstruction = FHalted ? nullptr : f.FReturn;
+}
+
+// ---- Fused sequences (see FuseSequences) -----------------------------------------------------
+
+// The frame slot of a PushVar when it holds a plain integer.
+inline bool LocalInt(const Variant& v, int64_t& x) { return vmfast::IntOf(v, x); }
+
+inline bool TatVirtualMachine::FusedCompareJump(TSimplifiedCode* head) {
+    TSimplifiedCode* second = head->Next;
+    TSimplifiedCode* compare = second->Next;
+    TSimplifiedCode* jump = compare->Next;
+    int64_t x, y;
+    if (!LocalInt(FrameSlot(head->vInteger), x) || !LocalInt(FrameSlot(second->vInteger), y)) return false;
+    bool c;
+    switch (compare->OpCode) {
+    case inOperLE: c = x <= y; break;
+    case inOperLess: c = x < y; break;
+    case inOperGE: c = x >= y; break;
+    case inOperGreater: c = x > y; break;
+    case inOperEqual: c = x == y; break;
+    default: c = x != y; break;
+    }
+    FNextInstruction = c ? jump->Next : reinterpret_cast<TSimplifiedCode*>(jump->vPointer);
+    return true;
+}
+
+inline bool TatVirtualMachine::FusedStepJump(TSimplifiedCode* head) {
+    TSimplifiedCode* var = head->Next;
+    TSimplifiedCode* jump = var->Next->Next;
+    Variant& slot = FrameSlot(var->vInteger);
+    const Variant step = BigIntToScriptValue(head->valueUInt64, head->vByte != 0);
+    int64_t x, y, z;
+    if (!vmfast::Ints(step, slot, x, y) || __builtin_add_overflow(x, y, &z)) return false;
+    slot = vmfast::Result(step, slot, z);
+    FNextInstruction = reinterpret_cast<TSimplifiedCode*>(jump->vPointer)->Next;
+    return true;
+}
+
+inline bool TatVirtualMachine::FusedPushVarMod(TSimplifiedCode* head) {
+    TSimplifiedCode* divisor = head->Next;
+    const Variant d = BigIntToScriptValue(divisor->valueUInt64, divisor->vByte != 0);
+    const Variant& v = FrameSlot(head->vInteger);
+    int64_t x, y;
+    if (!vmfast::Ints(v, d, x, y) || y == 0 || (x == INT64_MIN && y == -1)) return false;
+    if (FStackTop >= StackSize) StackOverflow();
+    FProcStack[size_t(FStackTop++)] = vmfast::Low32(x % y);
+    FNextInstruction = divisor->Next->Next;
+    return true;
+}
+
+inline bool TatVirtualMachine::FusedAddStore(TSimplifiedCode* head) {
+    if (FStackTop < 2) return false;
+    Variant& l = FProcStack[size_t(FStackTop - 2)];
+    const Variant& r = FProcStack[size_t(FStackTop - 1)];
+    int64_t x, y, z;
+    double a, b;
+    TSimplifiedCode* store = head->Next;
+    if (vmfast::Ints(l, r, x, y) && !__builtin_add_overflow(x, y, &z)) {
+        FrameSlot(store->vInteger) = vmfast::Result(l, r, z);
+    } else if (vmfast::Reals(l, r, a, b) && std::isfinite(a + b)) {
+        FrameSlot(store->vInteger) = Variant::FromDouble(a + b);
+    } else {
+        return false;
+    }
+    FStackTop -= 2;
+    FNextInstruction = store->Next;
+    return true;
 }
 
 } // namespace vorn::engine

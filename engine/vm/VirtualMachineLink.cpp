@@ -44,6 +44,7 @@ void TatVirtualMachine::SolveAbsoluteAddressing() {
     for (TSimplifiedCode* p = FFirst; p; p = p->Next) table.push_back(p);
     for (size_t k = 0; k < table.size(); ++k) LinkInstruction(table[k], table, k);
     LinkTryRegions(table);
+    FuseSequences(table);
     FSolved = true;
     FFastSolving = true;
 }
@@ -153,6 +154,49 @@ void TatVirtualMachine::LinkTryRegions(const std::vector<TSimplifiedCode*>& tabl
             if (holdsJump && !holdsTarget) ++count;
         }
         j->Dummy = count;
+    }
+}
+
+namespace {
+
+bool IsCompare(TInstruction op) {
+    return op == inOperLE || op == inOperLess || op == inOperGE || op == inOperGreater || op == inOperEqual ||
+           op == inOperNE;
+}
+
+} // namespace
+
+// Marks the heads of the hot sequences loops compile to. A sequence is fused only when
+// its jumps leave no try statement; entering it in the middle (a jump target there) runs
+// the plain instructions, since only the head is marked.
+void TatVirtualMachine::FuseSequences(const std::vector<TSimplifiedCode*>& table) {
+    const size_t n = table.size();
+    // Try boundaries (where the machine watches for the end of a part) are never skipped.
+    std::vector<bool> boundary(n + 4, false);
+    for (TSimplifiedCode* t : table)
+        if (t->OpCode == inTryFinally || t->OpCode == inTryExcept) {
+            boundary[size_t(t->vInteger)] = true;
+            boundary[size_t(t->vInteger2)] = true;
+        }
+    auto op = [&](size_t k) {
+        return k < n && !boundary[k] ? table[k]->OpCode : TInstruction(InstructionCount);
+    };
+    for (size_t k = 0; k < n; ++k) {
+        TSimplifiedCode* i = table[k];
+        i->Fused = 0;
+        if (op(k) == inPushVar && op(k + 1) == inPushVar && IsCompare(op(k + 2)) && op(k + 3) == inJumpIfFalse &&
+            table[k + 3]->Dummy == 0) {
+            i->Fused = fuCompareJump;
+        } else if (op(k) == inPushInteger && op(k + 1) == inPushVar && op(k + 2) == inOperAdd && op(k + 3) == inJump &&
+                   table[k + 3]->Dummy == 0) {
+            auto* target = reinterpret_cast<TSimplifiedCode*>(table[k + 3]->vPointer);
+            if (target && target->OpCode == inStoreVar && target->vInteger == table[k + 1]->vInteger)
+                i->Fused = fuStepJump;
+        } else if (op(k) == inPushVar && op(k + 1) == inPushInteger && op(k + 2) == inOperMod) {
+            i->Fused = fuPushVarMod;
+        } else if (op(k) == inOperAdd && op(k + 1) == inStoreVar) {
+            i->Fused = fuAddStore;
+        }
     }
 }
 

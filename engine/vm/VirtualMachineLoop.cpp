@@ -60,10 +60,25 @@ void TatVirtualMachine::RunLoop(int32_t baseFrame, int32_t baseHandler) {
     for (;;) {
         TSimplifiedCode* inst = FCurrentInstruction;
         FNextInstruction = inst->Next;
-        switch (inst->OpCode) {
+        // A fused head runs its sequence in one step; when its operands are not plain
+        // integers it runs as the single instruction it is. Debugging runs unfused.
+        unsigned op = inst->Fused != 0 && FAttention == 0 ? unsigned(inst->Fused) : unsigned(inst->OpCode);
+        switch (op) {
 #define VORN_INSTRUCTION(Name, Number, Handler) \
     case Name: Handler(); break;
 #include "engine/vm/Instructions.def"
+        case fuCompareJump:
+            if (!FusedCompareJump(inst)) _PushVar();
+            break;
+        case fuStepJump:
+            if (!FusedStepJump(inst)) _PushInteger();
+            break;
+        case fuPushVarMod:
+            if (!FusedPushVarMod(inst)) _PushVar();
+            break;
+        case fuAddStore:
+            if (!FusedAddStore(inst)) _OperAdd();
+            break;
         default: _ExecFun(); break;
         }
         if (FNextInstruction == FStopInstruction || FNextInstruction == nullptr || FAttention != 0) {

@@ -92,7 +92,18 @@ void TatVirtualMachine::_OperConcat() { BinaryOp(ScriptValueConcat); }
 void TatVirtualMachine::_OperOr() { BinaryOp(ScriptValueOr); }
 void TatVirtualMachine::_OperXor() { BinaryOp(ScriptValueXor); }
 void TatVirtualMachine::_OperAnd() { BinaryOp(ScriptValueAnd); }
-void TatVirtualMachine::_OperSlash() { BinaryOp(ScriptValueDivide); }
+void TatVirtualMachine::_OperSlash() {
+    NeedOperands(2);
+    Variant& l = FProcStack[size_t(FStackTop - 2)];
+    const Variant& r = FProcStack[size_t(FStackTop - 1)];
+    double x, y;
+    bool numbers = vmfast::RealOf(l, x) && vmfast::RealOf(r, y);
+    if (numbers && y != 0 && vmfast::StoreReal(l, x / y)) {
+        --FStackTop;
+        return;
+    }
+    BinaryOp(ScriptValueDivide);
+}
 void TatVirtualMachine::_OperShl() { BinaryOp(ScriptValueShl); }
 void TatVirtualMachine::_OperShr() { BinaryOp(ScriptValueShr); }
 void TatVirtualMachine::_OperExp() { BinaryOp(ScriptValueExp); }
@@ -104,6 +115,11 @@ void TatVirtualMachine::_OperMul() {
     int64_t x, y, z;
     if (vmfast::Ints(l, r, x, y) && !__builtin_mul_overflow(x, y, &z)) {
         l = vmfast::Result(l, r, z);
+        --FStackTop;
+        return;
+    }
+    double a, b;
+    if (vmfast::Reals(l, r, a, b) && vmfast::StoreReal(l, a * b)) {
         --FStackTop;
         return;
     }
@@ -141,6 +157,10 @@ void TatVirtualMachine::_OperNeg() {
     Variant& v = FProcStack[size_t(FStackTop - 1)];
     if (v.VType() == varInteger && v.RawInteger() != INT32_MIN) {
         v = Variant::FromInteger(-v.RawInteger());
+        return;
+    }
+    if (v.VType() == varDouble) {
+        v = Variant::FromDouble(-v.RawDouble());
         return;
     }
     v = ScriptValueNeg(DerefPValue(v));

@@ -50,6 +50,7 @@ TEST(FormatTest, Directives) {
         {"%1:s %0:s %s", {S("a"), S("b"), S("c")}, "b a b"},
         {"%*d|%-*.*f|%*:s", {I(5), I(3), I(8), I(2), F(3.14159), I(6), S("z")}, "    3|3.14    |z"},
         {"%*d|", {I(-4), I(7)}, "7   |"},
+        {"%*d|%.*f|%-*s|", {L(5), L(42), L(1), F(2.25), L(-3), S("a")}, "   42|2.3|a  |"},
         {"%%|100%%", {}, "%|100%"},
         {"%p", {TFormatArg::Pointer(0xABC)}, "0000000000000ABC"},
         {"straße %s €", {W(u"Ω")}, "straße Ω €"},
@@ -86,6 +87,8 @@ TEST(FormatTest, ErrorTexts) {
         {"%999999999d", {I(1)}, nullptr},
         {"%.99999999999999999999f", {F(1)}, nullptr},
         {"%*d", {I(1000000000), I(1)}, nullptr},
+        {"%*d", {L(int64_t(1) << 40), I(1)}, nullptr},
+        {"%*d", {L(-(int64_t(1) << 40)), I(1)}, nullptr},
     };
     for (const auto& c : cases) {
         try {

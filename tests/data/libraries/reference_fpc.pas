@@ -3,11 +3,18 @@ program ref;
 uses SysUtils, StrUtils, Math;
 procedure P(const e, r: string); begin WriteLn(e, #9, r); end;
 function F(x: Double): string; begin Result := FloatToStrF(x, ffGeneral, 15, 0); end;
+function Q(const s: string): string; begin Result := StringReplace(s, '''', '''''', [rfReplaceAll]); end;
 var w: array[0..7] of string = ('Robert','Rupert','Tymczak','Pfister','Ashcraft','Lee','Washington','Gutierrez');
-    i: integer;
+    w2: array[0..9] of string = ('A','Ab','Lloyd','Schmidt','O''Hara','McDonald','Jackson','Euler','Heilbronn','Kant');
+    serials: array[0..6] of Double = (0, -693593, 2958465, 45351.75, 36526.5, -1.25, 1.999999);
+    i: integer; y, m, d, hh, nn, ss, ms: word;
 begin
   DefaultFormatSettings.DecimalSeparator := '.';
   DefaultFormatSettings.ThousandSeparator := ',';
+  DefaultFormatSettings.DateSeparator := '-';
+  DefaultFormatSettings.TimeSeparator := ':';
+  DefaultFormatSettings.ShortDateFormat := 'yyyy-mm-dd';
+  DefaultFormatSettings.LongTimeFormat := 'hh:nn:ss';
   for i := 0 to 7 do begin
     P('Soundex(''' + w[i] + ''')', Soundex(w[i]));
     P('Soundex(''' + w[i] + ''', 6)', Soundex(w[i], 6));
@@ -50,4 +57,61 @@ begin
   P('Format(''%g'', [0.00001234])', Format('%g', [0.00001234]));
   P('Format(''%n'', [1234567.891])', Format('%n', [1234567.891]));
   P('Format(''%1:s %0:s'', [''a'', ''b''])', Format('%1:s %0:s', ['a', 'b']));
+  for i := 0 to 9 do begin
+    P('Soundex(''' + Q(w2[i]) + ''')', Soundex(w2[i]));
+    P('Soundex(''' + Q(w2[i]) + ''', 8)', Soundex(w2[i], 8));
+    P('SoundexWord(''' + Q(w2[i]) + ''')', IntToStr(SoundexWord(w2[i])));
+    P('DecodeSoundexWord(SoundexWord(''' + Q(w2[i]) + '''))', DecodeSoundexWord(SoundexWord(w2[i])));
+    P('SoundexInt(''' + Q(w2[i]) + ''', 7)', IntToStr(SoundexInt(w2[i], 7)));
+  end;
+  for i := 0 to 6 do begin
+    DecodeDate(serials[i], y, m, d);
+    DecodeTime(serials[i], hh, nn, ss, ms);
+    P('DecodeDate(' + F(serials[i]) + ', y, m, d); DecodeTime(' + F(serials[i]) +
+      ', h, n, s, z); Result := Format(''%d %d %d %d %d %d %d'', [y, m, d, h, n, s, z])',
+      Format('%d %d %d %d %d %d %d', [y, m, d, hh, nn, ss, ms]));
+    P('FormatDateTime(''yyyy-mm-dd hh:nn:ss.zzz'', ' + F(serials[i]) + ')', FormatDateTime('yyyy-mm-dd hh:nn:ss.zzz', serials[i]));
+  end;
+  P('FloatToStr(EncodeDate(2000, 3, 1) - EncodeDate(2000, 2, 28))', F(EncodeDate(2000, 3, 1) - EncodeDate(2000, 2, 28)));
+  P('FloatToStr(EncodeTime(23, 59, 59, 999))', F(EncodeTime(23, 59, 59, 999)));
+  P('FloatToStr(EncodeTime(0, 0, 0, 1))', F(EncodeTime(0, 0, 0, 1)));
+  P('FloatToStr(EncodeDate(1600, 2, 29))', F(EncodeDate(1600, 2, 29)));
+  P('DayOfWeek(EncodeDate(1899, 12, 30))', IntToStr(DayOfWeek(EncodeDate(1899, 12, 30))));
+  P('DayOfWeek(-693593)', IntToStr(DayOfWeek(-693593)));
+  P('RoundTo(1.5, 0)', F(RoundTo(1.5, 0)));
+  P('RoundTo(-2.5, 0)', F(RoundTo(-2.5, 0)));
+  P('RoundTo(0.5, 0)', F(RoundTo(0.5, 0)));
+  P('RoundTo(125, 1)', F(RoundTo(125, 1)));
+  P('RoundTo(135, 1)', F(RoundTo(135, 1)));
+  P('RoundTo(1234567, 3)', F(RoundTo(1234567, 3)));
+  P('RoundTo(1.2345, -3)', F(RoundTo(1.2345, -3)));
+  P('SimpleRoundTo(1234.5678, 2)', F(SimpleRoundTo(1234.5678, 2)));
+  P('SimpleRoundTo(-1234.5678, -1)', F(SimpleRoundTo(-1234.5678, -1)));
+  P('PresentValue(0.08, 20, -500, 0, 1)', F(PresentValue(0.08, 20, -500, 0, ptStartOfPeriod)));
+  P('PresentValue(0.05, 10, 0, 1000, 0)', F(PresentValue(0.05, 10, 0, 1000, ptEndOfPeriod)));
+  P('FutureValue(0.01, 12, -100, 0, 0)', F(FutureValue(0.01, 12, -100, 0, ptEndOfPeriod)));
+  P('Payment(0.005, 360, 200000, 0, 0)', F(Payment(0.005, 360, 200000, 0, ptEndOfPeriod)));
+  P('Payment(0.05, 10, 0, 10000, 0)', F(Payment(0.05, 10, 0, 10000, ptEndOfPeriod)));
+  P('NumberOfPeriods(0.05, -1000, 5000, 0, 0)', F(NumberOfPeriods(0.05, -1000, 5000, 0, ptEndOfPeriod)));
+  P('NumberOfPeriods(0.05, -1000, 5000, 0, 1)', F(NumberOfPeriods(0.05, -1000, 5000, 0, ptStartOfPeriod)));
+  P('FormatFloat(''0.###'', 1.5)', FormatFloat('0.###', 1.5));
+  P('FormatFloat(''#,##0'', -1234567)', FormatFloat('#,##0', -1234567));
+  P('FormatFloat(''0.00E-00'', 0.000123)', FormatFloat('0.00E-00', 0.000123));
+  P('FormatFloat(''0.0'', -0.04)', FormatFloat('0.0', -0.04));
+  P('FormatFloat(''"$"#,##0.00'', 1234.5)', FormatFloat('"$"#,##0.00', 1234.5));
+  P('FormatFloat(''0%'', 0.25)', FormatFloat('0%', 0.25));
+  P('FormatFloat('''', 1234.5)', FormatFloat('', 1234.5));
+  P('FormatFloat(''00.00'', 3.14159)', FormatFloat('00.00', 3.14159));
+  P('FormatFloat(''0'', 2.5)', FormatFloat('0', 2.5));
+  P('FormatFloat(''0'', 3.5)', FormatFloat('0', 3.5));
+  P('Format(''%d|%5d|%-5d|'', [-7, -7, -7])', Format('%d|%5d|%-5d|', [-7, -7, -7]));
+  P('Format(''%.3f|%.0f|%.1f'', [2.0005, 0.5, -0.05])', Format('%.3f|%.0f|%.1f', [2.0005, 0.5, -0.05]));
+  P('Format(''%g|%g|%g'', [1e15, 1e-5, 123456789012345678.0])', Format('%g|%g|%g', [1e15, 1e-5, 123456789012345678.0]));
+  P('Format(''%.2e'', [-0.000123])', Format('%.2e', [-0.000123]));
+  P('Format(''%.4x|%x'', [26, -1])', Format('%.4x|%x', [26, -1]));
+  P('Format(''%s=%d'', [''n'', 5])', Format('%s=%d', ['n', 5]));
+  P('Format(''%.2n|%.0n'', [-9876543.215, 0.5])', Format('%.2n|%.0n', [-9876543.215, 0.5]));
+  P('Format(''%*d|%-*d|'', [5, 42, 4, 7])', Format('%*d|%-*d|', [5, 42, 4, 7]));
+  P('Format(''%.3s|%5.1s|'', [''abcdef'', ''xyz''])', Format('%.3s|%5.1s|', ['abcdef', 'xyz']));
+  P('Format(''%u'', [-1])', Format('%u', [-1]));
 end.

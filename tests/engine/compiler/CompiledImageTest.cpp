@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 
 #include "engine/compiler/CompiledImage.h"
 #include "engine/vm/EngineErrors.h"
@@ -200,6 +202,82 @@ TEST_F(CompiledImageTest, FilesHoldTheImage) {
     std::remove(path.c_str());
     EXPECT_THROW(other.CurrentScript()->LoadCodeFromFile(path), platform::Exception);
     EXPECT_THROW(Script().SaveCodeToFile("/nonexistent-folder/x.bin"), EatInternalError);
+}
+
+} // namespace
+} // namespace vorn::engine::bindingtest
+
+namespace vorn::engine::bindingtest {
+namespace {
+
+// Unit files on the search path: a source file is compiled, a compiled file is loaded
+// through its image and wins over a source file in the same folder.
+class UnitFileTest : public CompiledImageTest {
+protected:
+    void SetUp() override {
+        CompiledImageTest::SetUp();
+        FFolder = testing::TempDir() + "unit_files_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed());
+        std::filesystem::create_directories(FFolder);
+        Use(*FScripter);
+    }
+    void TearDown() override {
+        std::filesystem::remove_all(FFolder);
+        CompiledImageTest::TearDown();
+    }
+    void Use(TatScripter& scripter) {
+        TScripterLibraryOptions options;
+        options.FUseScriptFiles = true;
+        options.FSourceFileExt = ".pas";
+        options.FCompiledFileExt = ".pcx";
+        options.FSearchPath = {"", "   ", FFolder};
+        scripter.SetLibOptions(options);
+    }
+    // The script the scripter loaded for the unit, found by its file.
+    static TatScript* LoadedUnit(TatScripter& scripter, const std::string& file) {
+        for (int i = 0; i < scripter.Scripts().Count(); ++i)
+            if (scripter.Scripts().Items(i)->FileName() == file) return scripter.Scripts().Items(i);
+        return nullptr;
+    }
+
+    std::string FFolder;
+};
+
+const char* const ToolsSource = "function Twice(x: integer): integer; begin Result := x * 2; end;\nbegin end.";
+
+TEST_F(UnitFileTest, ASourceUnitOnTheSearchPathIsCompiled) {
+    std::ofstream(FFolder + "/Tools.pas") << ToolsSource;
+    CompileText("uses tools;\nvar n: integer;\nbegin n := Twice(2); end.");
+    EXPECT_TRUE(Script().Compiled());
+    TatScript* unit = LoadedUnit(*FScripter, FFolder + "/Tools.pas");
+    ASSERT_NE(unit, nullptr);
+    EXPECT_TRUE(unit->Compiled());
+    EXPECT_NE(unit->ScriptInfo().RoutineByName("Twice"), nullptr);
+    // Naming it again reuses the loaded unit.
+    const int scripts = FScripter->Scripts().Count();
+    CompileText("uses Tools, TOOLS;\nbegin end.");
+    EXPECT_EQ(FScripter->Scripts().Count(), scripts);
+}
+
+TEST_F(UnitFileTest, ACompiledUnitFileWinsOverItsSource) {
+    TatScripter& builder = Other();
+    builder.CurrentScript()->SetSourceText(ToolsSource);
+    builder.CurrentScript()->SaveCodeToFile(FFolder + "/Tools.pcx");
+    std::ofstream(FFolder + "/Tools.pas") << "this is not a script";
+    CompileText("uses Tools;\nvar n: integer;\nbegin n := Twice(2); end.");
+    EXPECT_TRUE(Script().Compiled());
+    TatScript* unit = LoadedUnit(*FScripter, FFolder + "/Tools.pcx");
+    ASSERT_NE(unit, nullptr);
+    EXPECT_TRUE(unit->Compiled());
+    EXPECT_NE(unit->ScriptInfo().RoutineByName("Twice"), nullptr);
+}
+
+TEST_F(UnitFileTest, AUnitNowhereOnTheSearchPathIsNotFound) {
+    try {
+        CompileText("uses Missing;\nbegin end.");
+        FAIL() << "compiled";
+    } catch (const platform::Exception& e) {
+        EXPECT_NE(std::string(e.what()).find("Library 'Missing' not found"), std::string::npos) << e.what();
+    }
 }
 
 } // namespace
