@@ -430,9 +430,9 @@ void TatCompiledImage::DiscardLoaded(TatScript& script) noexcept {
     }
 }
 
-// Script classes and forms are not registered from an image: `registerClass` is kept for
-// the callers that will load derived scripts of objects and forms without registering.
-void TatCompiledImage::Load(TatScript& script, std::string_view stream, [[maybe_unused]] bool registerClass) {
+// A class script loaded with `registerClass` registers its class as a compilation would;
+// the private scripts of script-based objects load without registering.
+void TatCompiledImage::Load(TatScript& script, std::string_view stream, bool registerClass) {
     script.CheckMachine();
     if (script.MachineRunning()) FatalError(BindingMessage(TBindingMessage::bmLoadWhileRunning));
     script.Clear();
@@ -480,6 +480,7 @@ void TatCompiledImage::Load(TatScript& script, std::string_view stream, [[maybe_
         machine->SetCode(script.FirstInstruction());
         machine->SetFastSolving(false);
     }
+    if (registerClass) script.RegisterScriptClass();
 }
 
 } // namespace vorn::engine

@@ -95,9 +95,10 @@ std::span<TValue> PrepareArguments(TatVirtualMachine* machine, const rtti::TMeth
 void FinishCall(TatVirtualMachine* machine, TatHostBinding* binding, const rtti::TMethodInfo* method,
                 const TValue& result, std::span<TValue> args) {
     if (ScrTypeKind(method->ReturnType()) != tkNone || method->IsConstructor())
-        machine->ReturnOutputArg(TValueToVariant(result, binding));
+        machine->ReturnOutputArg(TValueToVariant(result, binding, machine->Host()));
     for (size_t i = 0; i < args.size(); ++i)
-        if (method->Parameters()[i].IsByRef()) machine->SetInputArgIfByRef(int(i), TValueToVariant(args[i], binding));
+        if (method->Parameters()[i].IsByRef())
+            machine->SetInputArgIfByRef(int(i), TValueToVariant(args[i], binding, machine->Host()));
 }
 
 // When no overload takes the given number of arguments, the call fails by name and
@@ -122,7 +123,7 @@ void TatHostBinding::GenericFieldGetterMachineProc(TatVirtualMachine* machine) {
     const rtti::TFieldInfo* field = current.FClass ? current.FClass->FieldByName(name) : nullptr;
     if (!field) MemberNotFound(machine, name, current.FClass);
     TValue value = field->GetValue(InstancePart(machine, current, field->Owner(), name));
-    machine->ReturnOutputArg(TValueToVariant(value, this));
+    machine->ReturnOutputArg(TValueToVariant(value, this, machine->Host()));
 }
 
 void TatHostBinding::GenericFieldSetterMachineProc(TatVirtualMachine* machine) {
@@ -146,7 +147,7 @@ void TatHostBinding::GenericPropGetterMachineProc(TatVirtualMachine* machine) {
         return;
     }
     TValue value = p->GetValue(InstancePart(machine, current, p->Owner(), name));
-    machine->ReturnOutputArg(TValueToVariant(value, this));
+    machine->ReturnOutputArg(TValueToVariant(value, this, machine->Host()));
 }
 
 void TatHostBinding::GenericPropSetterMachineProc(TatVirtualMachine* machine) {
@@ -176,7 +177,7 @@ void TatHostBinding::GenericIdxPropGetterMachineProc(TatVirtualMachine* machine)
     for (size_t i = 0; i < p->IndexParameters().size(); ++i)
         index.push_back(ScrPrepareValue(p->IndexParameters()[i].Type(), machine->GetArrayIndex(int(i))));
     TValue value = p->GetValue(InstancePart(machine, current, p->Owner(), name), index);
-    machine->ReturnOutputArg(TValueToVariant(value, this));
+    machine->ReturnOutputArg(TValueToVariant(value, this, machine->Host()));
 }
 
 void TatHostBinding::GenericIdxPropSetterMachineProc(TatVirtualMachine* machine) {
@@ -209,7 +210,7 @@ void TatHostBinding::GenericMethodMachineProc(TatVirtualMachine* machine) {
         // A class without a declared constructor is created through its factory.
         if (argc == 0 && platform::AsciiSameText(name, "Create") && classInfo->CanCreate()) {
             TValue made = classInfo->NewInstance();
-            machine->ReturnOutputArg(ObjectToVar(AdoptInstance(made.RawPointer(), classInfo)));
+            machine->ReturnOutputArg(ObjectToVar(AdoptInstance(made.RawPointer(), classInfo, machine->Host())));
             return;
         }
         NoOverload(machine, name, argc);
@@ -223,7 +224,7 @@ void TatHostBinding::GenericMethodMachineProc(TatVirtualMachine* machine) {
     TValue result = method->Invoke(instance, args);
     if (method->IsConstructor() && result.Kind() == rtti::TValueKind::vkObject && result.RawPointer()) {
         const rtti::TClassInfo* made = result.TypeInfo()->AsClass();
-        AdoptInstance(result.RawPointer(), made);
+        AdoptInstance(result.RawPointer(), made, machine->Host());
     }
     FinishCall(machine, this, method, result, args);
 }
@@ -245,7 +246,8 @@ const TatHostBinding::TMethodLookup& TatHostBinding::LookupMethods(TatVirtualMac
 void TatHostBinding::GenericRecordFieldGetterMachineProc(TatVirtualMachine* machine) {
     TGenericRecordWrapper* wrapper = CurrentWrapper(machine);
     if (!wrapper) return;
-    machine->ReturnOutputArg(TValueToVariant(wrapper->GetFieldValue(machine->CurrentPropertyName()), this));
+    TValue value = wrapper->GetFieldValue(machine->CurrentPropertyName());
+    machine->ReturnOutputArg(TValueToVariant(value, this, machine->Host()));
 }
 
 void TatHostBinding::GenericRecordFieldSetterMachineProc(TatVirtualMachine* machine) {
@@ -282,7 +284,7 @@ void TatHostBinding::RecordCreateProc(TatVirtualMachine* machine) {
     const rtti::TRecordInfo* record = entry && entry->RecordRef() ? entry->RecordRef()->AsRecord() : nullptr;
     if (!record) machine->RuntimeError(BindingMessage(TBindingMessage::bmRecordMethod));
     std::unique_ptr<TGenericRecordWrapper> wrapper(TGenericRecordWrapper::CreateDefault(record));
-    machine->ReturnOutputArg(ObjectToVar(Adopt(std::move(wrapper))));
+    machine->ReturnOutputArg(ObjectToVar(Adopt(std::move(wrapper), machine->Host())));
 }
 
 void TatHostBinding::RecordFreeProc(TatVirtualMachine* machine) {
@@ -298,49 +300,75 @@ void TatHostBinding::ComponentCreateProc(TatVirtualMachine* machine) {
     const rtti::TClassInfo* classInfo = entry ? entry->ClassRef() : nullptr;
     if (!classInfo || !classInfo->CanCreate()) machine->RuntimeError("Cannot create an instance of this class");
     TValue made = classInfo->NewInstance();
-    machine->ReturnOutputArg(ObjectToVar(AdoptInstance(made.RawPointer(), classInfo)));
+    machine->ReturnOutputArg(ObjectToVar(AdoptInstance(made.RawPointer(), classInfo, machine->Host())));
 }
 
 void TatHostBinding::ObjectFreeProc(TatVirtualMachine* machine) { FreeCreated(machine->CurrentObject()); }
 
 // ---- Objects created by scripts ------------------------------------------------------------------
 
-int64_t TatHostBinding::AdoptInstance(void* object, const rtti::TClassInfo* classInfo) {
+int64_t TatHostBinding::AdoptInstance(void* object, const rtti::TClassInfo* classInfo, const TatMachineHost* owner) {
     if (!object) return 0;
     auto& live = rtti::TLiveObjects::Instance();
     int64_t number = live.NumberOf(object);
     bool registeredHere = number == 0;
     if (registeredHere) number = live.Register(object, classInfo);
-    FCreated[number] = [number, object, classInfo, registeredHere] {
+    FCreated[number] = TCreated{owner, [number, object, classInfo, registeredHere] {
         void* found = nullptr;
         const rtti::TClassInfo* foundClass = nullptr;
         // Freed meanwhile by its owner: nothing left to free.
         if (!rtti::TLiveObjects::Instance().TryResolve(number, found, foundClass) || !found) return;
         if (registeredHere) rtti::TLiveObjects::Instance().Unregister(number);
         classInfo->FreeInstance(object);
-    };
+    }};
     return number;
 }
 
 bool TatHostBinding::FreeCreated(int64_t number) {
     auto it = FCreated.find(number);
     if (it == FCreated.end()) return false;
-    std::function<void()> free = std::move(it->second);
+    std::function<void()> free = std::move(it->second.FFree);
     FCreated.erase(it);
     free();
     return true;
 }
 
+void TatHostBinding::RunFree(std::function<void()>& free) noexcept {
+    try {
+        free();
+    } catch (...) {
+        // A host destructor that throws must not stop the others from being freed.
+    }
+}
+
+size_t TatHostBinding::CreatedCountOf(const TatMachineHost* owner) const {
+    size_t count = 0;
+    for (const auto& [number, created] : FCreated) count += created.FOwner == owner;
+    return count;
+}
+
+// The numbers are taken first: freeing one object can free others (a script-based
+// object frees its own script and what that script created), so each is looked up again.
+void TatHostBinding::FreeCreatedBy(const TatMachineHost* owner) noexcept {
+    if (!owner) return;
+    std::vector<int64_t> numbers;
+    for (const auto& [number, created] : FCreated)
+        if (created.FOwner == owner) numbers.push_back(number);
+    for (int64_t number : numbers) {
+        auto it = FCreated.find(number);
+        if (it == FCreated.end() || it->second.FOwner != owner) continue;
+        std::function<void()> free = std::move(it->second.FFree);
+        FCreated.erase(it);
+        RunFree(free);
+    }
+}
+
 void TatHostBinding::FreeAllCreated() noexcept {
     while (!FCreated.empty()) {
         auto it = FCreated.begin();
-        std::function<void()> free = std::move(it->second);
+        std::function<void()> free = std::move(it->second.FFree);
         FCreated.erase(it);
-        try {
-            free();
-        } catch (...) {
-            // A host destructor that throws must not stop the others from being freed.
-        }
+        RunFree(free);
     }
 }
 

@@ -4,7 +4,8 @@
 // `DefineRecordByRTTI`, the published-property step), and the generic machine procs that
 // serve every member registered this way by finding it again by name at each call.
 // One `TatHostBinding` belongs to each scripter; it also owns the objects scripts create
-// through it (constructed host objects, record wrappers) until the script frees them.
+// through it (constructed host objects, record wrappers) until the script frees them, the
+// script that created them is cleared, or the scripter goes.
 
 #include <cstdint>
 #include <functional>
@@ -19,6 +20,7 @@
 namespace vorn::engine {
 
 class TatCustomScripter;
+class TatMachineHost;
 class TatVirtualMachine;
 
 // Member visibilities as a set (bit n = visibility n).
@@ -92,18 +94,24 @@ public:
     TMachineProc Bound() const;
 
     // ---- Objects created by scripts --------------------------------------------------------
-    // Takes ownership of an object a script created; returns its live-object number.
+    // Takes ownership of an object a script created; returns its live-object number. The
+    // owner is the script whose machine created it (null: kept until the binding goes).
     template <class T>
-    int64_t Adopt(std::unique_ptr<T> object) {
+    int64_t Adopt(std::unique_ptr<T> object, const TatMachineHost* owner) {
         int64_t number = static_cast<platform::rtti::TObject*>(object.get())->ObjectNumber();
-        FCreated[number] = [p = object.release()] { delete p; };
+        FCreated[number] = TCreated{owner, [p = object.release()] { delete p; }};
         return number;
     }
     // Takes ownership of a host object made by a class factory or constructor.
-    int64_t AdoptInstance(void* object, const platform::rtti::TClassInfo* classInfo);
+    int64_t AdoptInstance(void* object, const platform::rtti::TClassInfo* classInfo, const TatMachineHost* owner);
     // Frees an object this binding owns; false when it owns no object of that number.
     bool FreeCreated(int64_t number);
     size_t CreatedCount() const { return FCreated.size(); }
+    // The number of objects still owned on behalf of `owner`.
+    size_t CreatedCountOf(const TatMachineHost* owner) const;
+    // Frees the objects `owner` created and did not free (its script is being cleared).
+    // Objects freed meanwhile by another path are skipped; freeing may free more objects.
+    void FreeCreatedBy(const TatMachineHost* owner) noexcept;
     void FreeAllCreated() noexcept;
 
     bool FAutoLoadClassUsingRTTI = false;
@@ -132,8 +140,15 @@ private:
     };
     const TMethodLookup& LookupMethods(TatVirtualMachine* machine, const platform::rtti::TClassInfo* classInfo);
 
+    // An object owned for a script: the script that created it and how to free it.
+    struct TCreated {
+        const TatMachineHost* FOwner = nullptr;
+        std::function<void()> FFree;
+    };
+    static void RunFree(std::function<void()>& free) noexcept;
+
     TatCustomScripter* FScripter;
-    std::unordered_map<int64_t, std::function<void()>> FCreated;
+    std::unordered_map<int64_t, TCreated> FCreated;
     std::unordered_map<const void*, TMethodLookup> FMethodLookups;
 };
 

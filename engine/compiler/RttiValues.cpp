@@ -193,7 +193,7 @@ int64_t ObjectNumber(void* object, const rtti::TClassInfo* classInfo) {
 
 } // namespace
 
-Variant TValueToVariant(const TValue& value, TatHostBinding* owner) {
+Variant TValueToVariant(const TValue& value, TatHostBinding* owner, const TatMachineHost* ownerScript) {
     switch (value.Kind()) {
     case TValueKind::vkEmpty: return Variant();
     case TValueKind::vkNullEmpty: return Variant::Null();
@@ -211,7 +211,7 @@ Variant TValueToVariant(const TValue& value, TatHostBinding* owner) {
     case TValueKind::vkClass: return Variant::Null();
     case TValueKind::vkRecord: {
         if (!owner) throw platform::EInvalidCast();
-        return ObjectToVar(owner->Adopt(std::make_unique<TGenericRecordWrapper>(value)));
+        return ObjectToVar(owner->Adopt(std::make_unique<TGenericRecordWrapper>(value), ownerScript));
     }
     }
     return Variant();

@@ -13,6 +13,7 @@
 namespace vorn::engine {
 
 class TatHostBinding;
+class TatMachineHost;
 
 // The registry kind of a host type: the kind of the same number, records as tkClass
 // (they travel as wrapper objects), kinds scripts cannot hold as tkNone.
@@ -35,8 +36,10 @@ platform::rtti::TValue ScrPrepareValue(const platform::rtti::TTypeInfo* type, co
 // A script value as a typed value of its own kind (Variant parameters receive this).
 platform::rtti::TValue VariantToTValue(const Variant& value);
 // A typed value as a script value: objects as live-object numbers, records wrapped in a
-// new record wrapper that `owner` frees with the scripter unless the script frees it first.
-Variant TValueToVariant(const platform::rtti::TValue& value, TatHostBinding* owner);
+// new record wrapper that `owner` holds for `ownerScript` (the script of the running
+// machine) until that script frees it, is cleared, or the scripter goes.
+Variant TValueToVariant(const platform::rtti::TValue& value, TatHostBinding* owner,
+                        const TatMachineHost* ownerScript);
 
 // The ordinal of an enumeration value (a number, or a value name in any letter case);
 // -1 when a name matches no value.

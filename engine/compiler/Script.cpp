@@ -156,6 +156,9 @@ void TatScript::Clear() {
     if (FClearingScript) return;
     if (MachineRunning()) FatalError(CompilerMessage(TCompilerMessage::cmClearWhileRunning));
     TFlagGuard guard(FClearingScript);
+    // Objects this script created and never freed go with its compiled state.
+    if (FScripter) FScripter->FreeScriptObjects(this);
+    UnregisterScriptClass();
     while (!FLibraries.empty()) SelfUnregisterAsLibrary(FLibraries.front()->Scripter(), "");
     if (!FIsDebugScript) FScriptInfo->Clear();
     ResetMachines();
@@ -186,6 +189,8 @@ void TatScript::ClearState(bool force) noexcept {
     } catch (...) {
         FLibraries.clear();
     }
+    if (FScripter) FScripter->FreeScriptObjects(this);
+    UnregisterScriptClass();
     FVirtualMachines.clear();
     FVirtualMachine = nullptr;
     ClearLabelSpecs();
@@ -221,6 +226,7 @@ void TatScript::InternalCompile(bool silent) {
     FCodeStream.clear();
     PackPositions();
     InternalSaveCodeToStream(FCodeStream);
+    RegisterScriptClass();
 }
 
 // A syntax error is reported at the furthest position any parse attempt reached.

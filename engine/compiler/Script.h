@@ -212,6 +212,14 @@ public:
     TatClass* UsesObject(platform::rtti::TObject* object, const std::string& name, const std::string& className);
     void UnuseObject(std::string_view className);
 
+    // ---- Script classes (ScriptClasses.cpp) ----------------------------------------------
+    // A compiled class script makes its class creatable: the registry entry of its script
+    // class name gets "Create" and one member per public routine and global, and this
+    // script becomes the class's base script. Nothing happens for other scripts.
+    void RegisterScriptClass();
+    // Takes back what RegisterScriptClass gave (the entry stays, without members).
+    void UnregisterScriptClass() noexcept;
+
 protected:
     void InternalCompile(bool silent);
     // Writes the compiled image of the script into `stream`.

@@ -175,7 +175,7 @@ void RTTIGetterProcCode(void* property, TatVirtualMachine* m) {
     if (p.FDataType == tkInt64 || p.FDataType == tkSet || p.FDataType == tkInteger)
         m->ReturnOutputArg(Variant::FromInt64(value.AsInt64()));
     else
-        m->ReturnOutputArg(TValueToVariant(value, binding));
+        m->ReturnOutputArg(TValueToVariant(value, binding, m->Host()));
 }
 
 void RTTISetterProcCode(void* property, TatVirtualMachine* m) {

@@ -146,6 +146,9 @@ public:
     // ---- Host binding through type information (ScripterBinding.cpp) -----------------------
     // The scripter's binding: generic member procs and the objects scripts created.
     TatHostBinding& HostBinding();
+    // Frees the objects that `script` created through the binding and did not free
+    // (called when the script is cleared or destroyed); no binding yet: nothing to free.
+    void FreeScriptObjects(const TatMachineHost* script) noexcept;
     TatClass* DefineClassByRTTI(const platform::rtti::TClassInfo* classRef, const std::string& className = {},
                                 TMemberVisibilities visibilityFilter = kPublicAndPublished, bool recursive = false,
                                 TRedefineOption redefine = roNone);

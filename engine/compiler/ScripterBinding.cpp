@@ -23,6 +23,10 @@ TatHostBinding& TatCustomScripter::HostBinding() {
     return *FHostBinding;
 }
 
+void TatCustomScripter::FreeScriptObjects(const TatMachineHost* script) noexcept {
+    if (FHostBinding) FHostBinding->FreeCreatedBy(script);
+}
+
 TatClass* TatCustomScripter::DefineClassByRTTI(const rtti::TClassInfo* classRef, const std::string& className,
                                                TMemberVisibilities visibilityFilter, bool recursive,
                                                TRedefineOption redefine) {

@@ -188,7 +188,8 @@ void InterpretProc(TatSystemLibrary&, TatVirtualMachine*) {
 void BeepProc(TatSystemLibrary&, TatVirtualMachine*) {}
 
 void ChdirProc(TatSystemLibrary&, TatVirtualMachine* m) {
-    if (::chdir(ArgText(m, 0).ToUtf8().c_str()) != 0) RaiseInOutError(InOutCodeOfErrno(errno));
+    const std::string folder = ArgText(m, 0).ToUtf8();
+    if (::chdir(folder.c_str()) != 0) RaiseInOutError(InOutCodeOfErrno(errno), folder);
 }
 
 } // namespace vorn::engine::general

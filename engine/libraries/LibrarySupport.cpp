@@ -84,6 +84,10 @@ std::string InOutErrorText(int code) {
 
 void RaiseInOutError(int code) { throw platform::EInOutError(InOutErrorText(code)); }
 
+void RaiseInOutError(int code, std::string_view path) {
+    throw platform::EInOutError(InOutErrorText(code) + ": '" + std::string(path) + "'");
+}
+
 int InOutCodeOfErrno(int error) {
     switch (error) {
     case ENOENT: return 2;

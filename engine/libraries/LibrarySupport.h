@@ -69,6 +69,9 @@ int64_t LibraryRandomInteger(int64_t range);
 std::string InOutErrorText(int code);
 // Raises EInOutError with that text.
 [[noreturn]] void RaiseInOutError(int code);
+// Raises EInOutError with that text followed by the path it concerns ("File not found:
+// '/data/in.txt'"), so the user sees which file failed; the path is quoted as given.
+[[noreturn]] void RaiseInOutError(int code, std::string_view path);
 // The input/output code of a system errno value.
 int InOutCodeOfErrno(int error);
 

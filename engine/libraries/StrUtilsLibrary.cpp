@@ -17,10 +17,6 @@ namespace strutils {
 
 namespace {
 
-// The longest text DupeString builds: larger requests fail cleanly instead of
-// exhausting memory.
-constexpr int64_t kMaxDupeLength = int64_t(1) << 26;
-
 UString Upper(UStringView s) { return platform::UnicodeUpperCase(s); }
 
 void ReturnAnsi(TatVirtualMachine* m, const std::string& bytes) {
@@ -83,7 +79,7 @@ void DupeStringProc(TatStrUtilsLibrary&, TatVirtualMachine* m) {
     ScriptText text = ArgText(m, 0);
     const int64_t count = ArgInteger(m, 1);
     if (count <= 0 || text.IsEmpty()) return ReturnText(m, UStringView());
-    if (count * int64_t(text.Length()) > kMaxDupeLength) throw platform::EOutOfMemory();
+    if (count * int64_t(text.Length()) > kMaxResultLength) throw platform::EOutOfMemory();
     UString result;
     result.reserve(size_t(count) * text.Length());
     for (int64_t i = 0; i < count; ++i) result.append(text.View());

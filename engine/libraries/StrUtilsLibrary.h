@@ -3,6 +3,7 @@
 // byte-counted cuts, the buffer search SearchBuf and the Soundex phonetic codes. One
 // instance per scripter; no state.
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -24,8 +25,13 @@ public:
 // The text operations behind the adapters, usable without a machine.
 namespace strutils {
 
+// The longest text DupeString and Soundex build (UTF-16 units): larger requests fail with
+// EOutOfMemory instead of exhausting memory.
+constexpr int64_t kMaxResultLength = int64_t(1) << 26;
+
 // The Soundex code of a text: the first character, then up to `length` - 1 digits,
-// padded with "0" (never cut; every digit for a length of 1 or less).
+// padded with "0" (never cut; every digit for a length of 1 or less). A length above
+// kMaxResultLength raises EOutOfMemory.
 platform::UString Soundex(platform::UStringView text, int32_t length);
 int32_t SoundexInt(platform::UStringView text, int32_t length);
 platform::UString DecodeSoundexInt(int32_t value);

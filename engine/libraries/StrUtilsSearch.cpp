@@ -9,6 +9,7 @@
 #include <string>
 
 #include "engine/libraries/StrUtilsLibrary.h"
+#include "platform/Exceptions.h"
 
 namespace vorn::engine::strutils {
 
@@ -33,6 +34,7 @@ int Digit(char16_t c) { return c >= u'0' && c <= u'9' ? c - u'0' : 0; }
 
 UString Soundex(UStringView text, int32_t length) {
     if (text.empty()) return {};
+    if (length > kMaxResultLength) throw platform::EOutOfMemory();
     UString result(1, text[0] >= u'a' && text[0] <= u'z' ? char16_t(text[0] - 32) : text[0]);
     int previous = SoundexScore(text[0]);
     for (size_t i = 1; i < text.size(); ++i) {

@@ -68,7 +68,8 @@ void CreateProc(TatSystemLibrary& library, TatVirtualMachine* m) {
         m->RuntimeError("Class '" + (atClass ? atClass->Name() : std::string("?")) +
                         "' has no registered constructor and cannot be created");
     void* object = classInfo->FFactory();
-    m->ReturnOutputArg(ObjectToVar(library.Scripter()->HostBinding().AdoptInstance(object, classInfo)));
+    TatHostBinding& binding = library.Scripter()->HostBinding();
+    m->ReturnOutputArg(ObjectToVar(binding.AdoptInstance(object, classInfo, m->Host())));
 }
 
 void FreeProc(TatSystemLibrary& library, TatVirtualMachine* m) { library.FreeObject(m, m->CurrentObject()); }

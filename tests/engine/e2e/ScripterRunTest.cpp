@@ -150,12 +150,13 @@ TEST_F(ScripterRunTest, CompilingOrClearingWhileRunningIsRefused) {
 // results whatever the operands hold: references, doubles, values past 32 bits.
 TEST_F(ScripterRunTest, LoopSequencesKeepTheirMeaningForEveryOperandKind) {
     CompileText("procedure ByRef(var i, s: integer);\nbegin\n  for i := 1 to 4 do s := s + i mod 3;\nend;\n"
-                "function F: string;\nvar i, s, t: integer; x;\nbegin\n  s := 0;\n  ByRef(i, s);\n"
-                "  t := 0;\n  x := 2.5;\n  for i := 1 to x do t := t + i;\n"
+                "procedure F;\nvar i, s, t: integer; x;\nbegin\n  s := 0;\n  ByRef(i, s);\n  Print(s);\n"
+                "  Print(i);\n  t := 0;\n  x := 2.5;\n  for i := 1 to x do t := t + i;\n"
                 "  x := 0.5;\n  for i := 1 to 2 do x := x + i;\n"
                 "  s := 2147483646;\n  for i := s to s + 2 do t := t + 1;\n"
-                "  Result := s + ' ' + t + ' ' + x + ' ' + i;\nend;\nbegin\nend.");
-    EXPECT_EQ(Text(FScripter->ExecuteSubroutine("F")), "2147483646 6 3.5 2147483649");
+                "  Print(t);\n  Print(x);\n  Print(i);\nend;\nbegin\nend.");
+    FScripter->ExecuteSubroutine("F");
+    EXPECT_EQ(FOutput, "4\n5\n6\n3.5\n2147483649\n");
 }
 
 } // namespace

@@ -116,6 +116,12 @@ TEST_F(GeneralLibraryTest, ArraysAndTheirBounds) {
         {"a := VarArrayCreate([0, 1], 5); Result := a[1];", "0"},
     };
     for (const TCase& c : cases) EXPECT_EQ(VarToStrUtf8(RunBody(c.FExpression, "a")), c.FExpected) << c.FExpression;
+    // A single-precision element reaches Format as its value.
+    EXPECT_EQ(VarToStrUtf8(RunBody("a := VarArrayCreate([0, 0], 4); a[0] := 1.5; Result := Format('%g|%.2f', [a[0], a[0]]);",
+                                   "a")),
+              "1.5|1.50");
+    // A by-reference position that holds no variable is refused before the call runs.
+    EXPECT_TRUE(Contains(ErrorOf("DecodeDate(0, 1, a, a);", "a"), "expects variable reference"));
 }
 
 TEST_F(GeneralLibraryTest, RandomStaysInItsRange) {

@@ -24,6 +24,8 @@ TEST_F(LibraryQualifierTest, QualifiedCallsReachTheirLibrary) {
         {"StrUtils.ReverseString('abc')", "cba"},
         // The bare IfThen is StrUtils' (a text); Math's stays reachable by qualification.
         {"Math.IfThen(False, 1, 2)", "2"},
+        {"Math.IfThen(True, 5)", "5"},
+        {"Math.IfThen(False, 5)", "0"},
         {"Math.MaxDouble > 1e308", "True"},
     };
     for (const TCase& c : cases) EXPECT_EQ(Eval(c.FExpression), c.FExpected) << c.FExpression;

@@ -116,6 +116,7 @@ TEST_F(MathStrUtilsTest, StrUtilsExpressions) {
         {"StartsText('hellos', 'hello')", "False"}, {"EndsText('LO', 'hello')", "True"}, {"EndsStr('lo', 'hello')", "True"},
         {"EndsStr('xhello', 'hello')", "False"}, {"ReplaceText('aXbxc', 'x', '-')", "a-b-c"},
         {"ReplaceStr('aXbxc', 'x', '-')", "aXb-c"}, {"ReplaceStr('abc', '', '-')", "abc"},
+        {"ReplaceText('abc', '', '-')", "abc"}, {"ReplaceText('', '', '-')", ""},
         {"ReplaceText('aa', 'a', 'aa')", "aaaa"}, {"DupeString('ab', 3)", "ababab"}, {"DupeString('ab', -1)", ""},
         {"ReverseString('abc')", "cba"}, {"StuffString('abcdef', 2, 3, 'XY')", "aXYef"}, {"IfThen(False, 'a')", ""},
         {"LeftStr('abcdef', 2)", "ab"}, {"RightStr('abcdef', 2)", "ef"}, {"RightStr('abc', 5)", "abc"},
@@ -137,6 +138,9 @@ TEST_F(MathStrUtilsTest, StrUtilsExpressions) {
     EXPECT_EQ(Content("LeftBStr('abc', 1)"), "String:a");
     EXPECT_TRUE(Contains(ErrorOf("Result := LeftStr(Null, 1);"), "Could not convert variant of type (Null)"));
     EXPECT_TRUE(Contains(ErrorOf("Result := DupeString('abc', 2000000000);"), "Out of memory"));
+    EXPECT_TRUE(Contains(ErrorOf("Result := Soundex('abc', 2000000000);"), "Out of memory"));
+    EXPECT_TRUE(Contains(ErrorOf("Result := SoundexSimilar('a', 'b', 2000000000);"), "Out of memory"));
+    EXPECT_EQ(Eval("Length(Soundex('abc', 1000))"), "1000");
 }
 
 TEST_F(MathStrUtilsTest, SearchBufOperatesOnTheBufferItsLengthAllows) {
@@ -145,6 +149,20 @@ TEST_F(MathStrUtilsTest, SearchBufOperatesOnTheBufferItsLengthAllows) {
     EXPECT_EQ(strutils::SearchBuf("abc", 2, 0, 0, "c", strutils::soDown), -1);
     EXPECT_EQ(strutils::SearchBuf("abcabc", 6, 5, 0, "abc", 0), 3);
     EXPECT_EQ(strutils::SearchBuf("ab", 2, -5, 0, "a", strutils::soDown), -1);
+}
+
+// RandG draws from the normal distribution: the mean and spread of many draws come close
+// to the arguments (bounds many standard errors wide, so the test never flickers).
+TEST_F(MathStrUtilsTest, RandGFollowsItsDistribution) {
+    const std::string body =
+        "n := 20000; sum := 0; squares := 0;\n"
+        "for i := 1 to n do begin x := RandG(10, 2); sum := sum + x; squares := squares + x * x; end;\n"
+        "mean := sum / n;\n"
+        "Result := Format('%.3f %.3f', [mean, Sqrt(squares / n - mean * mean)]);";
+    const std::string result = VarToStrUtf8(RunBody(body, "n, i, x, sum, squares, mean"));
+    const double mean = std::stod(result.substr(0, result.find(' '))), spread = std::stod(result.substr(result.find(' ') + 1));
+    EXPECT_NEAR(mean, 10, 0.15) << result;
+    EXPECT_NEAR(spread, 2, 0.15) << result;
 }
 
 // Math registers before StrUtils, so the bare name IfThen is StrUtils' (texts); Math's

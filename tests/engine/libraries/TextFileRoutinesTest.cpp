@@ -71,6 +71,14 @@ TEST_F(TextFileRoutinesTest, Errors) {
     for (const TCase& c : cases) EXPECT_TRUE(Contains(ErrorOf(c.FBody, "F"), c.FExpected)) << c.FBody;
 }
 
+// The path is used as given; a failure quotes it after the fixed text.
+TEST_F(TextFileRoutinesTest, FailuresNameTheFile) {
+    const std::string missing = (FFolder / "missing.txt").string();
+    EXPECT_TRUE(Contains(ErrorOf("AssignFile(F, '" + missing + "'); Reset(F);", "F"), "File not found: '" + missing + "'"));
+    EXPECT_TRUE(Contains(ErrorOf(Assign() + "ReadLn(F);", "F"), "I/O error 103: '" + FName + "'"));
+    EXPECT_TRUE(Contains(ErrorOf("Chdir('" + missing + "');"), "File not found: '" + missing + "'"));
+}
+
 // Output still in the buffer when the script ends is written out when the files close,
 // at the latest when the scripter (and with it the library) goes.
 TEST_F(TextFileRoutinesTest, FilesLeftOpenAreFlushedAndClosed) {
