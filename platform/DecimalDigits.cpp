@@ -141,7 +141,7 @@ std::string FormatFixed(TDecimalDigits number, TFloatFormat format, int decimals
     RoundDecimals(number, decimals);
     std::string integerPart;
     for (int i = 0; i < number.Exponent; ++i) integerPart += DigitAt(number, i);
-    if (integerPart.empty()) integerPart = "0";
+    if (integerPart.empty()) integerPart.push_back('0');  // not `= "0"`: g++ 12 -O3 warns falsely on it
     if (format != TFloatFormat::ffFixed) integerPart = GroupThousands(integerPart);
     std::string text = number.Negative ? "-" : "";
     if (format == TFloatFormat::ffCurrency) text += '$';

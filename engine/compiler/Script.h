@@ -219,6 +219,11 @@ public:
     void RegisterScriptClass();
     // Takes back what RegisterScriptClass gave (the entry stays, without members).
     void UnregisterScriptClass() noexcept;
+    // Defines the read-only "Self" of a class script's code: the object whose private
+    // script this is (FOriginalObject), nil in the class script itself.
+    void DefineSelfProperty();
+    void GetSelfBaseObjectProc(TatVirtualMachine* machine);
+    platform::rtti::TObject* FOriginalObject = nullptr;
 
 protected:
     void InternalCompile(bool silent);

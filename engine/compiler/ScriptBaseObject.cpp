@@ -2,6 +2,7 @@
 
 #include "engine/compiler/ScriptBaseObject.h"
 
+#include "engine/compiler/BindingMessages.h"
 #include "engine/compiler/Script.h"
 #include "engine/compiler/Scripter.h"
 #include "engine/vm/VirtualMachine.h"
@@ -30,14 +31,16 @@ void TScriptBaseObject::NewObjectInstance(TatVirtualMachine* machine) {
     auto* host = dynamic_cast<TatScript*>(machine->Host());
     TatCustomScripter* scripter = host ? host->Scripter() : nullptr;
     if (!scripter)
-        machine->RuntimeError("Cannot creat script-based object: Scripter property of machine is not specified.");
+        machine->RuntimeError(BindingMessage(TBindingMessage::bmNoObjectScripter));
     const TatClass* current = machine->CurrentClass();
-    if (!current) machine->RuntimeError("Cannot create script-based object: CurrentClass not specified.");
+    if (!current) machine->RuntimeError(BindingMessage(TBindingMessage::bmNoObjectClass));
     auto* classScript = static_cast<TatScript*>(current->FBaseScript);
-    if (!classScript) machine->RuntimeError("Cannot create script-based object: BaseScript not assigned.");
+    if (!classScript) machine->RuntimeError(BindingMessage(TBindingMessage::bmNoObjectBaseScript));
     const TatScriptClass* scriptClass = scripter->DefaultScriptClass();
     FRunScript = scriptClass ? scriptClass->Create(&scripter->Scripts())
                              : std::make_unique<TatScript>(&scripter->Scripts());
+    FRunScript->FOriginalObject = this;
+    FRunScript->DefineSelfProperty();
     FRunScript->SetSourceCode(classScript->SourceCode());
     FRunScript->SetUnitName(classScript->UnitName());
     FRunScript->InternalLoadCodeFromStream(classScript->CompiledImage(), false);

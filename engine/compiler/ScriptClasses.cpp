@@ -4,13 +4,14 @@
 
 #include <vector>
 
+#include "engine/compiler/BindingMessages.h"
 #include "engine/compiler/HostBinding.h"
 #include "engine/compiler/Script.h"
 #include "engine/compiler/ScriptBaseObject.h"
 #include "engine/compiler/Scripter.h"
 #include "engine/vm/ScriptValue.h"
 #include "engine/vm/VirtualMachine.h"
-#include "platform/Strings.h"
+#include "platform/CaseFolding.h"
 
 namespace vorn::engine {
 
@@ -21,14 +22,14 @@ void ScriptObjectCreateProc(TatVirtualMachine* machine) {
     auto* host = dynamic_cast<TatScript*>(machine->Host());
     auto object = std::make_unique<TScriptBaseObject>(machine);
     TatCustomScripter* scripter = host ? host->Scripter() : nullptr;
-    if (!scripter) machine->RuntimeError("Cannot create script-based object: no scripter");
+    if (!scripter) machine->RuntimeError(BindingMessage(TBindingMessage::bmNoObjectScripter));
     machine->ReturnOutputArg(ObjectToVar(HostBindingOf(scripter).Adopt(std::move(object), machine->Host())));
 }
 
 TScriptBaseObject* RequiredObject(TatVirtualMachine* machine, const std::string& member) {
     TScriptBaseObject* object = CurrentScriptObject(machine);
     if (!object || !object->GetRunScript())
-        machine->RuntimeError("Object of a script class required to access '" + member + "'");
+        machine->RuntimeError(BindingMessage(TBindingMessage::bmObjectRequired, member));
     return object;
 }
 
@@ -38,8 +39,8 @@ void ScriptMethodProc(TatVirtualMachine* machine) {
     TatScript* script = RequiredObject(machine, name)->GetRunScript();
     const TatRoutineInfo* routine = script->ScriptInfo().RoutineByName(name);
     const int argc = machine->InputArgCount();
-    std::vector<Variant> args(size_t(argc));
-    std::vector<bool> byRef(size_t(argc), false);
+    std::vector<Variant> args(static_cast<size_t>(argc));
+    std::vector<bool> byRef(static_cast<size_t>(argc), false);
     for (int i = 0; i < argc; ++i) {
         args[size_t(i)] = machine->GetInputArg(i);
         if (routine && i < routine->Variables().Count())
@@ -116,6 +117,10 @@ void TatScript::RegisterScriptClass() {
     create.FIsClassMethod = true;
     create.FProc = kCreateProc;
     entry->DefineMethod(create)->FResultVirtualClass = entry;
+    TatProcDef free;
+    free.FName = "Free";
+    free.FProc = HostBindingOf(FScripter).Bound<&TatHostBinding::ObjectFreeProc>();
+    entry->DefineMethod(free);
     const TatRoutinesInfo& routines = FScriptInfo->Routines();
     for (int i = 0; i < routines.Count(); ++i) {
         const TatRoutineInfo* r = routines.GetItem(i);
@@ -127,6 +132,24 @@ void TatScript::RegisterScriptClass() {
     for (int i = 0; i < globals.Count(); ++i)
         if (const TatVariableInfo* g = globals.GetItem(i); g->FVisibility == vvPublic && !g->Internal())
             DefineGlobal(entry, g);
+}
+
+// "Self" stays on the script's own internal class once defined: it names nothing else.
+void TatScript::DefineSelfProperty() {
+    if (!FIntInstance || !FIntInstance->atClass()) return;
+    TatPropDef def;
+    def.FName = "Self";
+    def.FDataType = tkVariant;
+    def.FGetter = TMachineProc::Of<&TatScript::GetSelfBaseObjectProc>(this);
+    FIntInstance->atClass()->SetProp(def);
+}
+
+// Compiled code may link "Self" through the class script's internal class, so the object
+// is taken from the script whose machine runs, not from the script the getter is bound to.
+void TatScript::GetSelfBaseObjectProc(TatVirtualMachine* machine) {
+    auto* running = dynamic_cast<TatScript*>(machine->Host());
+    platform::rtti::TObject* object = running ? running->FOriginalObject : FOriginalObject;
+    machine->ReturnOutputArg(ObjectToVar(object ? object->ObjectNumber() : 0));
 }
 
 // The members this script defined go; "Create" stays and, without a base script, reports

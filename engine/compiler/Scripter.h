@@ -80,6 +80,13 @@ public:
     bool Compiled() const;
     void SetCompiled(bool value);
     bool SilentCompiled() const;
+    // The stored "PCode" property: the current script's compiled image behind a signed
+    // 32-bit little-endian length. Writing compiles first when needed; reading loads the
+    // image into the current script and keeps a copy (ScripterPCode.cpp).
+    bool PCodeStored() const { return FSaveCompiledCode && Compiled(); }
+    void WritePCode(std::string& stream);
+    void ReadPCode(std::string_view stream, size_t& position);
+    const std::string& PCode() const { return FPCode; }
     TatScriptInfo& ScriptInfo() const;
     TSimplifiedCode* FirstInstruction() const;
     void GetRowColFromSource(int pos, int& row, int& col) const;

@@ -167,6 +167,7 @@ void TreZuderaScript::CompileDirective(TPascalDirectiveType kind, const std::str
     FDirectiveFormFile.clear();
     ScriptInfo().FScriptClassName = text;
     ScriptInfo().FBehavior = sbClass;
+    DefineSelfProperty();
 }
 
 void RegisterPascalLanguage() { ScripterGlobals().LanguageScriptClasses[slPascal] = TreZuderaScript::Class(); }

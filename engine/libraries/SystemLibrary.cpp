@@ -53,8 +53,9 @@ void LastExceptionMessageGetter(TatSystemLibrary&, TatVirtualMachine* m) {
 void LastExceptionClassNameGetter(TatSystemLibrary&, TatVirtualMachine* m) {
     ReturnText(m, ScriptText::FromUtf8(m->LastExceptionClassName()));
 }
-// The machine keeps no help context of its own: exceptions here carry none.
-void LastExceptionHelpContextGetter(TatSystemLibrary&, TatVirtualMachine* m) { ReturnInteger(m, 0); }
+void LastExceptionHelpContextGetter(TatSystemLibrary&, TatVirtualMachine* m) {
+    ReturnInteger(m, m->LastExceptionHelpContext());
+}
 void LastExceptionLineGetter(TatSystemLibrary&, TatVirtualMachine* m) { ReturnInteger(m, m->LastExceptionLine()); }
 void LastExceptionColGetter(TatSystemLibrary&, TatVirtualMachine* m) { ReturnInteger(m, m->LastExceptionCol()); }
 

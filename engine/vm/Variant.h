@@ -10,6 +10,12 @@
 
 #include "engine/vm/ScriptText.h"
 
+#if defined(__GNUC__)
+#define VORN_VARIANT_INLINE inline __attribute__((always_inline))
+#else
+#define VORN_VARIANT_INLINE inline
+#endif
+
 namespace vorn::engine {
 
 using TVarType = uint16_t;
@@ -31,14 +37,16 @@ protected:
 
 class Variant {
 public:
+    // The copy, move and destruction of plain kinds are a few instructions and sit in
+    // every interpreter handler, so they are forced inline; counted kinds go out of line.
     constexpr Variant() noexcept : FType(varEmpty), FPayload{} {}
-    Variant(const Variant& other) noexcept : FType(other.FType), FPayload(other.FPayload) {
+    VORN_VARIANT_INLINE Variant(const Variant& other) noexcept : FType(other.FType), FPayload(other.FPayload) {
         if (IsManaged(FType)) RetainPayload();
     }
-    Variant(Variant&& other) noexcept : FType(other.FType), FPayload(other.FPayload) {
+    VORN_VARIANT_INLINE Variant(Variant&& other) noexcept : FType(other.FType), FPayload(other.FPayload) {
         other.FType = varEmpty;
     }
-    Variant& operator=(const Variant& other) noexcept {
+    VORN_VARIANT_INLINE Variant& operator=(const Variant& other) noexcept {
         if (!IsManaged(FType) && !IsManaged(other.FType)) {
             FType = other.FType;
             FPayload = other.FPayload;
@@ -48,12 +56,19 @@ public:
         Swap(copy);
         return *this;
     }
-    Variant& operator=(Variant&& other) noexcept {
+    VORN_VARIANT_INLINE Variant& operator=(Variant&& other) noexcept {
+        // `other` is read before the old value is released: it may live inside it.
         Variant moved(std::move(other));
-        Swap(moved);
+        if (IsManaged(FType)) {
+            Swap(moved);
+            return *this;
+        }
+        FType = moved.FType;
+        FPayload = moved.FPayload;
+        moved.FType = varEmpty;
         return *this;
     }
-    ~Variant() {
+    VORN_VARIANT_INLINE ~Variant() {
         if (IsManaged(FType)) ReleasePayload();
     }
     void Swap(Variant& other) noexcept {
@@ -151,9 +166,13 @@ private:
         return v;
     }
     // Kinds whose payload owns a counted buffer or object.
+    // The small codes are tested with one bit mask; of the large ones only the two
+    // narrow/wide text kinds and the array kinds are counted.
+    static constexpr uint64_t ManagedSmallKinds =
+        (uint64_t(1) << varOleStr) | (uint64_t(1) << varDispatch) | (uint64_t(1) << varUnknown);
     static constexpr bool IsManaged(TVarType t) noexcept {
-        return t == varOleStr || t == varString || t == varUString || t == varDispatch ||
-               t == varUnknown || (t & varArray) != 0;
+        if (t < 64) return ((ManagedSmallKinds >> t) & 1) != 0;
+        return t == varString || t == varUString || (t & varArray) != 0;
     }
     void RetainPayload() const noexcept;
     void ReleasePayload() noexcept;

@@ -184,6 +184,7 @@ public:
     const std::string& LastExceptionClassName() const { return FLastExceptionClassName; }
     int32_t LastExceptionLine() const { return FLastExceptionLine; }
     int32_t LastExceptionCol() const { return FLastExceptionCol; }
+    int32_t LastExceptionHelpContext() const { return FLastExceptionHelpContext; }
     TatMachineHost* Host() const { return FHost; }
 
     // ---- Opcode handlers, one per opcode, generated from Instructions.def ---------------
@@ -228,6 +229,9 @@ private:
         fuStepJump,           // PushInteger c; PushVar i; OperAdd; Jump to StoreVar i
         fuPushVarMod,         // PushVar a; PushInteger c; OperMod
         fuAddStore,           // OperAdd; StoreVar x
+        fuVarVarOp,           // PushVar a; PushVar b; OperAdd/Sub/Mul/Slash
+        fuVarConstOpStore,    // PushVar a; PushInteger/PushDouble c; OperAdd/Sub/Mul/Slash; StoreVar x
+        fuNegStore,           // PushVar a; OperNeg; StoreVar x
     };
     // Bits of FAttention: anything the loop must look at after an instruction.
     enum : uint32_t { atPaused = 1, atExecHook = 2, atAutoPause = 4 };
@@ -263,6 +267,10 @@ private:
     bool FusedStepJump(TSimplifiedCode* head);
     bool FusedPushVarMod(TSimplifiedCode* head);
     bool FusedAddStore(TSimplifiedCode* head);
+    bool FusedVarVarOp(TSimplifiedCode* head);
+    bool FusedVarConstOpStore(TSimplifiedCode* head);
+    bool FusedNegStore(TSimplifiedCode* head);
+    Variant* FrameSlotOrNull(int32_t index);
 
     [[noreturn]] void StackOverflow();
     [[noreturn]] void StackUnderflow();

@@ -11,14 +11,22 @@
 
 namespace vorn::engine {
 
+// The handlers the interpreter loop's switch must compile in place (the compiler's own
+// size limits would otherwise leave the hottest ones as calls).
+#if defined(__GNUC__)
+#define VORN_VM_HOT inline __attribute__((always_inline))
+#else
+#define VORN_VM_HOT inline
+#endif
+
 // A frame slot; any index outside the value stack is a runtime error, never a stray access.
-inline Variant& TatVirtualMachine::FrameSlot(int32_t index) {
+VORN_VM_HOT Variant& TatVirtualMachine::FrameSlot(int32_t index) {
     int32_t slot = FStackBase + index;
     if (static_cast<uint32_t>(slot) >= static_cast<uint32_t>(StackSize)) StackOverflow();
     return FProcStack[size_t(slot)];
 }
 
-inline Variant& TatVirtualMachine::GlobalSlot(int32_t index) {
+VORN_VM_HOT Variant& TatVirtualMachine::GlobalSlot(int32_t index) {
     if (static_cast<uint32_t>(index) >= static_cast<uint32_t>(StackSize)) StackOverflow();
     return FProcStack[size_t(index)];
 }
@@ -33,7 +41,7 @@ inline void TatVirtualMachine::Push(Variant&& v) {
     FProcStack[size_t(FStackTop++)] = std::move(v);
 }
 
-inline void TatVirtualMachine::NeedOperands(int32_t n) const {
+VORN_VM_HOT void TatVirtualMachine::NeedOperands(int32_t n) const {
     if (FStackTop < n || n < 0) const_cast<TatVirtualMachine*>(this)->StackUnderflow();
 }
 
@@ -78,6 +86,57 @@ inline bool RealOf(const Variant& v, double& x) {
 inline bool Reals(const Variant& a, const Variant& b, double& x, double& y) {
     return (a.VType() == varDouble || b.VType() == varDouble) && RealOf(a, x) && RealOf(b, y);
 }
+// x mod y for y != 0 and not (INT64_MIN, -1); operands that fit 32 bits take the much
+// cheaper 32-bit division (y = -1 always gives 0, which also avoids the 32-bit trap).
+inline int64_t Mod(int64_t x, int64_t y) {
+    if (y == -1) return 0;
+    if (x == int32_t(x) && y == int32_t(y)) return int32_t(x) % int32_t(y);
+    return x % y;
+}
+// The four arithmetic operators on plain integers and doubles with exactly the results of
+// their handlers' fast paths; false (nothing written) for anything those leave to the
+// value operations, which also raise the floating-point faults.
+VORN_VM_HOT bool Arith(unsigned op, const Variant& l, const Variant& r, Variant& out) {
+    int64_t x, y, z;
+    double a, b, c;
+    switch (op) {
+    case inOperAdd:
+        if (Ints(l, r, x, y)) {
+            if (__builtin_add_overflow(x, y, &z)) return false;
+            out = Result(l, r, z);
+            return true;
+        }
+        if (!Reals(l, r, a, b)) return false;
+        c = a + b;
+        break;
+    case inOperSub:
+        if (Ints(l, r, x, y)) {
+            if (__builtin_sub_overflow(x, y, &z)) return false;
+            out = Result(l, r, z);
+            return true;
+        }
+        if (!Reals(l, r, a, b)) return false;
+        c = a - b;
+        break;
+    case inOperMul:
+        if (Ints(l, r, x, y)) {
+            if (__builtin_mul_overflow(x, y, &z)) return false;
+            out = Result(l, r, z);
+            return true;
+        }
+        if (!Reals(l, r, a, b)) return false;
+        c = a * b;
+        break;
+    case inOperSlash:
+        if (!RealOf(l, a) || !RealOf(r, b) || b == 0) return false;
+        c = a / b;
+        break;
+    default: return false;
+    }
+    if (!std::isfinite(c)) return false;
+    out = Variant::FromDouble(c);
+    return true;
+}
 // Stores a finite result into `l`; false leaves it to the value operation.
 inline bool StoreReal(Variant& l, double z) {
     if (!std::isfinite(z)) return false;
@@ -94,13 +153,13 @@ inline void TatVirtualMachine::_Prepare() {
     FPrepareInstruction = FCurrentInstruction;
 }
 
-inline void TatVirtualMachine::_PushInteger() {
+VORN_VM_HOT void TatVirtualMachine::_PushInteger() {
     const TSimplifiedCode* i = FCurrentInstruction;
     Push(BigIntToScriptValue(i->valueUInt64, i->vByte != 0));
 }
 
 // Copies straight into the top slot (no temporary): plain kinds are a 16-byte copy.
-inline void TatVirtualMachine::_PushVar() {
+VORN_VM_HOT void TatVirtualMachine::_PushVar() {
     const Variant& v = DerefPValue(FrameSlot(FCurrentInstruction->vInteger));
     if (FStackTop >= StackSize) StackOverflow();
     FProcStack[size_t(FStackTop++)] = v;
@@ -111,7 +170,7 @@ inline void TatVirtualMachine::_PushGlobalVar() {
     FProcStack[size_t(FStackTop++)] = v;
 }
 
-inline void TatVirtualMachine::_StoreVar() {
+VORN_VM_HOT void TatVirtualMachine::_StoreVar() {
     NeedOperands(1);
     Variant& dest = FrameSlot(FCurrentInstruction->vInteger);
     --FStackTop;
@@ -125,12 +184,12 @@ inline void TatVirtualMachine::_StoreGlobalVar() {
     dest = std::move(FProcStack[size_t(FStackTop)]);
 }
 
-inline void TatVirtualMachine::_StoreVarInteger() {
+VORN_VM_HOT void TatVirtualMachine::_StoreVarInteger() {
     const TSimplifiedCode* i = FCurrentInstruction;
     FrameSlot(i->vInteger) = BigIntToScriptValue(i->valueUInt64, i->vByte != 0);
 }
 
-inline void TatVirtualMachine::_OperAdd() {
+VORN_VM_HOT void TatVirtualMachine::_OperAdd() {
     NeedOperands(2);
     Variant& l = FProcStack[size_t(FStackTop - 2)];
     const Variant& r = FProcStack[size_t(FStackTop - 1)];
@@ -145,7 +204,7 @@ inline void TatVirtualMachine::_OperAdd() {
     --FStackTop;
 }
 
-inline void TatVirtualMachine::_OperSub() {
+VORN_VM_HOT void TatVirtualMachine::_OperSub() {
     NeedOperands(2);
     Variant& l = FProcStack[size_t(FStackTop - 2)];
     const Variant& r = FProcStack[size_t(FStackTop - 1)];
@@ -160,13 +219,13 @@ inline void TatVirtualMachine::_OperSub() {
     --FStackTop;
 }
 
-inline void TatVirtualMachine::_OperMod() {
+VORN_VM_HOT void TatVirtualMachine::_OperMod() {
     NeedOperands(2);
     Variant& l = FProcStack[size_t(FStackTop - 2)];
     const Variant& r = FProcStack[size_t(FStackTop - 1)];
     int64_t x, y;
     if (vmfast::Ints(l, r, x, y) && y != 0 && !(x == INT64_MIN && y == -1)) {
-        l = vmfast::Low32(x % y);
+        l = vmfast::Low32(vmfast::Mod(x, y));
     } else {
         l = ScriptValueMod(DerefPValue(l), DerefPValue(r));
     }
@@ -212,7 +271,7 @@ inline bool ConditionOf(const Variant& v) {
     return ScriptValueAsBool(v);
 }
 
-inline void TatVirtualMachine::_JumpIfFalse() {
+VORN_VM_HOT void TatVirtualMachine::_JumpIfFalse() {
     NeedOperands(1);
     bool c = ConditionOf(DerefPValue(FProcStack[size_t(FStackTop - 1)]));
     --FStackTop;
@@ -226,11 +285,11 @@ inline void TatVirtualMachine::_JumpIfTrue() {
     if (c) TakeJump();
 }
 
-inline void TatVirtualMachine::_Jump() { TakeJump(); }
+VORN_VM_HOT void TatVirtualMachine::_Jump() { TakeJump(); }
 
 // Takes the jump of the current instruction; a jump that leaves try statements runs
 // their finally parts first.
-inline void TatVirtualMachine::TakeJump() {
+VORN_VM_HOT void TatVirtualMachine::TakeJump() {
     const TSimplifiedCode* i = FCurrentInstruction;
     auto* target = reinterpret_cast<TSimplifiedCode*>(i->vPointer);
     if (i->Dummy == 0) {
@@ -312,7 +371,7 @@ inline void TatVirtualMachine::LeaveCall() {
 // The frame slot of a PushVar when it holds a plain integer.
 inline bool LocalInt(const Variant& v, int64_t& x) { return vmfast::IntOf(v, x); }
 
-inline bool TatVirtualMachine::FusedCompareJump(TSimplifiedCode* head) {
+VORN_VM_HOT bool TatVirtualMachine::FusedCompareJump(TSimplifiedCode* head) {
     TSimplifiedCode* second = head->Next;
     TSimplifiedCode* compare = second->Next;
     TSimplifiedCode* jump = compare->Next;
@@ -331,7 +390,7 @@ inline bool TatVirtualMachine::FusedCompareJump(TSimplifiedCode* head) {
     return true;
 }
 
-inline bool TatVirtualMachine::FusedStepJump(TSimplifiedCode* head) {
+VORN_VM_HOT bool TatVirtualMachine::FusedStepJump(TSimplifiedCode* head) {
     TSimplifiedCode* var = head->Next;
     TSimplifiedCode* jump = var->Next->Next;
     Variant& slot = FrameSlot(var->vInteger);
@@ -343,19 +402,19 @@ inline bool TatVirtualMachine::FusedStepJump(TSimplifiedCode* head) {
     return true;
 }
 
-inline bool TatVirtualMachine::FusedPushVarMod(TSimplifiedCode* head) {
+VORN_VM_HOT bool TatVirtualMachine::FusedPushVarMod(TSimplifiedCode* head) {
     TSimplifiedCode* divisor = head->Next;
     const Variant d = BigIntToScriptValue(divisor->valueUInt64, divisor->vByte != 0);
     const Variant& v = FrameSlot(head->vInteger);
     int64_t x, y;
     if (!vmfast::Ints(v, d, x, y) || y == 0 || (x == INT64_MIN && y == -1)) return false;
     if (FStackTop >= StackSize) StackOverflow();
-    FProcStack[size_t(FStackTop++)] = vmfast::Low32(x % y);
+    FProcStack[size_t(FStackTop++)] = vmfast::Low32(vmfast::Mod(x, y));
     FNextInstruction = divisor->Next->Next;
     return true;
 }
 
-inline bool TatVirtualMachine::FusedAddStore(TSimplifiedCode* head) {
+VORN_VM_HOT bool TatVirtualMachine::FusedAddStore(TSimplifiedCode* head) {
     if (FStackTop < 2) return false;
     Variant& l = FProcStack[size_t(FStackTop - 2)];
     const Variant& r = FProcStack[size_t(FStackTop - 1)];
@@ -374,4 +433,65 @@ inline bool TatVirtualMachine::FusedAddStore(TSimplifiedCode* head) {
     return true;
 }
 
+// A frame slot in range, or null (the fused forms then run their head alone, which
+// raises the error where the plain sequence would).
+VORN_VM_HOT Variant* TatVirtualMachine::FrameSlotOrNull(int32_t index) {
+    int32_t slot = FStackBase + index;
+    if (static_cast<uint32_t>(slot) >= static_cast<uint32_t>(StackSize)) return nullptr;
+    return &FProcStack[size_t(slot)];
+}
+
+// The constant of a PushInteger or PushDouble.
+inline Variant ConstantOf(const TSimplifiedCode* i) {
+    if (i->OpCode == inPushDouble) return Variant::FromDouble(i->vDouble);
+    return BigIntToScriptValue(i->valueUInt64, i->vByte != 0);
+}
+
+// PushVar a; PushVar b; Op: pushes a Op b.
+VORN_VM_HOT bool TatVirtualMachine::FusedVarVarOp(TSimplifiedCode* head) {
+    TSimplifiedCode* second = head->Next;
+    TSimplifiedCode* op = second->Next;
+    Variant* a = FrameSlotOrNull(head->vInteger);
+    Variant* b = FrameSlotOrNull(second->vInteger);
+    if (a == nullptr || b == nullptr || FStackTop >= StackSize) return false;
+    if (!vmfast::Arith(op->OpCode, *a, *b, FProcStack[size_t(FStackTop)])) return false;
+    ++FStackTop;
+    FNextInstruction = op->Next;
+    return true;
+}
+
+// PushVar a; PushInteger/PushDouble c; Op; StoreVar x: x := a Op c.
+VORN_VM_HOT bool TatVirtualMachine::FusedVarConstOpStore(TSimplifiedCode* head) {
+    TSimplifiedCode* constant = head->Next;
+    TSimplifiedCode* op = constant->Next;
+    TSimplifiedCode* store = op->Next;
+    Variant* a = FrameSlotOrNull(head->vInteger);
+    Variant* x = FrameSlotOrNull(store->vInteger);
+    if (a == nullptr || x == nullptr) return false;
+    Variant result;
+    if (!vmfast::Arith(op->OpCode, *a, ConstantOf(constant), result)) return false;
+    *x = result;
+    FNextInstruction = store->Next;
+    return true;
+}
+
+// PushVar a; OperNeg; StoreVar x: x := -a for a double or an Integer other than its minimum.
+VORN_VM_HOT bool TatVirtualMachine::FusedNegStore(TSimplifiedCode* head) {
+    TSimplifiedCode* store = head->Next->Next;
+    Variant* a = FrameSlotOrNull(head->vInteger);
+    Variant* x = FrameSlotOrNull(store->vInteger);
+    if (a == nullptr || x == nullptr) return false;
+    if (a->VType() == varDouble) {
+        *x = Variant::FromDouble(-a->RawDouble());
+    } else if (a->VType() == varInteger && a->RawInteger() != INT32_MIN) {
+        *x = Variant::FromInteger(-a->RawInteger());
+    } else {
+        return false;
+    }
+    FNextInstruction = store->Next;
+    return true;
+}
+
 } // namespace vorn::engine
+
+#undef VORN_VM_HOT

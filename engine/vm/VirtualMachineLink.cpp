@@ -164,6 +164,8 @@ bool IsCompare(TInstruction op) {
            op == inOperNE;
 }
 
+bool IsArith(TInstruction op) { return op == inOperAdd || op == inOperSub || op == inOperMul || op == inOperSlash; }
+
 } // namespace
 
 // Marks the heads of the hot sequences loops compile to. A sequence is fused only when
@@ -178,24 +180,36 @@ void TatVirtualMachine::FuseSequences(const std::vector<TSimplifiedCode*>& table
             boundary[size_t(t->vInteger)] = true;
             boundary[size_t(t->vInteger2)] = true;
         }
+    // Nor is a jump target inside a sequence (its head may be one).
+    std::vector<bool> jumpedTo(n + 4, false);
+    for (TSimplifiedCode* t : table)
+        if (HasJumpTarget(t->OpCode) && t->vInteger >= 0 && size_t(t->vInteger) < n) jumpedTo[size_t(t->vInteger)] = true;
     auto op = [&](size_t k) {
         return k < n && !boundary[k] ? table[k]->OpCode : TInstruction(InstructionCount);
     };
+    auto inner = [&](size_t k) { return k < n && !jumpedTo[k] ? op(k) : TInstruction(InstructionCount); };
     for (size_t k = 0; k < n; ++k) {
         TSimplifiedCode* i = table[k];
         i->Fused = 0;
-        if (op(k) == inPushVar && op(k + 1) == inPushVar && IsCompare(op(k + 2)) && op(k + 3) == inJumpIfFalse &&
+        if (op(k) == inPushVar && inner(k + 1) == inPushVar && IsCompare(inner(k + 2)) && inner(k + 3) == inJumpIfFalse &&
             table[k + 3]->Dummy == 0) {
             i->Fused = fuCompareJump;
-        } else if (op(k) == inPushInteger && op(k + 1) == inPushVar && op(k + 2) == inOperAdd && op(k + 3) == inJump &&
+        } else if (op(k) == inPushInteger && inner(k + 1) == inPushVar && inner(k + 2) == inOperAdd && inner(k + 3) == inJump &&
                    table[k + 3]->Dummy == 0) {
             auto* target = reinterpret_cast<TSimplifiedCode*>(table[k + 3]->vPointer);
             if (target && target->OpCode == inStoreVar && target->vInteger == table[k + 1]->vInteger)
                 i->Fused = fuStepJump;
-        } else if (op(k) == inPushVar && op(k + 1) == inPushInteger && op(k + 2) == inOperMod) {
+        } else if (op(k) == inPushVar && inner(k + 1) == inPushInteger && inner(k + 2) == inOperMod) {
             i->Fused = fuPushVarMod;
-        } else if (op(k) == inOperAdd && op(k + 1) == inStoreVar) {
+        } else if (op(k) == inOperAdd && inner(k + 1) == inStoreVar) {
             i->Fused = fuAddStore;
+        } else if (op(k) == inPushVar && inner(k + 1) == inPushVar && IsArith(inner(k + 2))) {
+            i->Fused = fuVarVarOp;
+        } else if (op(k) == inPushVar && (inner(k + 1) == inPushInteger || inner(k + 1) == inPushDouble) &&
+                   IsArith(inner(k + 2)) && inner(k + 3) == inStoreVar) {
+            i->Fused = fuVarConstOpStore;
+        } else if (op(k) == inPushVar && inner(k + 1) == inOperNeg && inner(k + 2) == inStoreVar) {
+            i->Fused = fuNegStore;
         }
     }
 }

@@ -79,6 +79,15 @@ void TatVirtualMachine::RunLoop(int32_t baseFrame, int32_t baseHandler) {
         case fuAddStore:
             if (!FusedAddStore(inst)) _OperAdd();
             break;
+        case fuVarVarOp:
+            if (!FusedVarVarOp(inst)) _PushVar();
+            break;
+        case fuVarConstOpStore:
+            if (!FusedVarConstOpStore(inst)) _PushVar();
+            break;
+        case fuNegStore:
+            if (!FusedNegStore(inst)) _PushVar();
+            break;
         default: _ExecFun(); break;
         }
         if (FNextInstruction == FStopInstruction || FNextInstruction == nullptr || FAttention != 0) {

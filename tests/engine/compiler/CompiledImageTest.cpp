@@ -109,6 +109,34 @@ TEST_F(CompiledImageTest, ALoadedImageRunsTheSameAndSavesTheSameBytes) {
     }
 }
 
+TEST_F(CompiledImageTest, StoredPCodeLoadsIntoAnotherScripterAndRejectsDamage) {
+    FScripter->CurrentScript()->SetSourceText(RoundTripScripts[0]);
+    std::string stream = "head";  // the property sits inside a larger stream
+    FScripter->WritePCode(stream);
+    ASSERT_TRUE(FScripter->Compiled());
+    ASSERT_EQ(FScripter->PCode().size() + 8, stream.size());
+    FOutput.clear();
+    FScripter->Execute();
+    const std::string expected = FOutput;
+
+    TatScripter& other = Other();
+    size_t position = 4;
+    other.ReadPCode(stream, position);
+    EXPECT_EQ(position, stream.size());
+    EXPECT_EQ(other.PCode(), FScripter->PCode());
+    FOutput.clear();
+    other.Execute();
+    EXPECT_EQ(FOutput, expected);
+
+    for (const std::string& damaged : {stream.substr(0, 6), stream.substr(0, stream.size() - 1)}) {
+        TatScripter& fresh = Other();
+        size_t at = 4;
+        EXPECT_THROW(fresh.ReadPCode(damaged, at), EatInternalError);
+        EXPECT_EQ(at, 4u);
+        EXPECT_FALSE(fresh.Compiled());
+    }
+}
+
 TEST_F(CompiledImageTest, TheImageCarriesItsHeaderAndSymbolTable) {
     const std::string image = ImageOf("var g: TGadget;\nfunction F(a: integer; var b: string): string; begin end;\nbegin end.");
     ASSERT_GE(image.size(), TatCompiledImage::HeaderSize);

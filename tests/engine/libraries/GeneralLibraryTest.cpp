@@ -135,8 +135,9 @@ TEST_F(GeneralLibraryTest, RandomStaysInItsRange) {
 
 TEST_F(GeneralLibraryTest, RaisedErrorsReachTheScriptHandler) {
     std::string body =
-        "try\n  Raise('boom');\nexcept\n  Result := LastExceptionClassName + ':' + LastExceptionMessage;\nend;";
-    EXPECT_EQ(VarToStrUtf8(RunBody(body)), "EatRuntimeError:boom");
+        "try\n  Raise('boom');\nexcept\n  Result := LastExceptionClassName + ':' + LastExceptionMessage + ':' +\n"
+        "    IntToStr(LastExceptionHelpContext);\nend;";
+    EXPECT_EQ(VarToStrUtf8(RunBody(body)), "EatRuntimeError:boom:0");
 }
 
 TEST_F(GeneralLibraryTest, DialogsGoThroughTheHooks) {
