@@ -171,6 +171,10 @@ void TatScript::Clear() {
     FCurrentRoutine = nullptr;
     FUsedUnits->Clear();
     FFileName.clear();
+    // Last, so a library that fails to release something (a file that cannot be flushed)
+    // reports it with the script already cleared.
+    if (FScripter)
+        for (int i = 0; i < FScripter->LibInstanceCount(); ++i) FScripter->LibInstance(i)->ScriptCleared(this);
 }
 
 // Used where refusing is not an option (destruction): library registrations are dropped
@@ -349,6 +353,10 @@ void TatScript::CompileError(const std::string& message, int position) {
     int row = 0, col = 0;
     GetRowColFromSource(position > 0 ? position - 1 : 0, row, col);
     CompileError(message, row, col);
+}
+
+void TatScript::DoUnknownElement(TElementContext& context) {
+    if (FScripter && FScripter->FOnUnknownElement) FScripter->FOnUnknownElement(FScripter, context);
 }
 
 void TatScript::CompileError(const std::string& message, int row, int col) {

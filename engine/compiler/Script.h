@@ -15,6 +15,7 @@
 #include "engine/compiler/CodeLabels.h"
 #include "engine/compiler/CompileStacks.h"
 #include "engine/compiler/DefaultInstances.h"
+#include "engine/compiler/ElementContext.h"
 #include "engine/compiler/ScriptInfo.h"
 #include "engine/compiler/ScriptLibrary.h"
 #include "engine/compiler/SyntaxParser.h"
@@ -126,6 +127,9 @@ public:
     void GetRowColFromInstStrings(const std::vector<std::string>& lines, const TSimplifiedCode* inst, int& row,
                                   int& col) const;
     std::string ErrorComplement(int position) const;
+    // Hands a member-chain element nothing resolves to the scripter's unknown-element
+    // handler, which may register what the name stands for and ask for another lookup.
+    void DoUnknownElement(TElementContext& context);
     // Report through the scripter (which raises); nothing happens in a silent compilation.
     void CompileError(const std::string& message, int position);
     void CompileError(const std::string& message, int row, int col);

@@ -53,6 +53,9 @@ public:
     virtual void Init() = 0;
     // Undoes what Init did that the registry does not undo by itself.
     virtual void Finalize() {}
+    // Called after a script of the owning scripter was cleared (recompiled, reloaded or
+    // freed): a library releases what that script's run left open.
+    virtual void ScriptCleared(TatScript* /*script*/) {}
     // The class this instance was created from (set by the scripter that created it).
     const TatScripterLibraryClass* LibraryClass() const { return FLibraryClass; }
     void SetLibraryClass(const TatScripterLibraryClass* value) { FLibraryClass = value; }

@@ -15,6 +15,7 @@
 
 #include "engine/compiler/ClassRegistry.h"
 #include "engine/compiler/DefaultInstances.h"
+#include "engine/compiler/ElementContext.h"
 #include "engine/compiler/HostBinding.h"
 #include "engine/compiler/Script.h"
 #include "engine/compiler/ScriptLibrary.h"
@@ -33,6 +34,8 @@ using TLoadLibraryEvent = std::function<void(TatCustomScripter* sender, const st
 using TScripterNotifyEvent = std::function<void(TatCustomScripter* sender)>;
 using TBeforeExecuteEvent = std::function<void(TatVirtualMachine* machine, const std::string& label)>;
 using TMachineNotifyEvent = std::function<void(TatVirtualMachine* sender)>;
+// Called with a member-chain element the compiler cannot resolve (ElementContext.h).
+using TUnknownElementEvent = std::function<void(TatCustomScripter* sender, TElementContext& context)>;
 
 // The process-wide values of the scripter unit, set by the engine's start-up and by the
 // language units; StopEngine resets them.
@@ -198,6 +201,7 @@ public:
     TLoadLibraryEvent FOnLoadLibrary;
     TBeforeExecuteEvent FOnBeforeExecute;
     TMachineNotifyEvent FOnRunningChanged;
+    TUnknownElementEvent FOnUnknownElement;
 
 protected:
     TatCustomScripter();

@@ -63,9 +63,9 @@ bool TatScriptLanguageBase::LookupElement(TElement& e) {
             e.Kind = etKeyword;
             return false;
         }
-        if (pass > 0 || !FOnUnknownElement) break;
+        if (pass > 0) break;
         e.C.RepeatChecking = false;
-        FOnUnknownElement(this, e.C);
+        DoUnknownElement(e.C);
         if (!e.C.RepeatChecking) break;
     }
     ReportUnknownElement(e);

@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/compiler/ElementContext.h"
 #include "engine/compiler/Script.h"
 
 namespace vorn::engine {
@@ -25,26 +26,10 @@ enum class TLanguageMessage {
 std::string LanguageMessage(TLanguageMessage id, std::string_view a1 = {}, std::string_view a2 = {},
                             std::string_view a3 = {});
 
-// How one element of a member chain is used.
-enum TDataOperation : uint8_t { doRead = 0, doWrite = 1, doExec = 2, doAddr = 3 };
-
 enum TElementType : uint8_t {
     etUnknown, etVariable, etProperty, etMethod, etRoutine, etFunction, etClass, etKeyword, etTypeCast
 };
 
-// The state of one chain element; the record the unknown-element hook receives.
-struct TElementContext {
-    bool HasArgList = false;
-    bool HasUpnode = false;
-    bool HasSubNode = false;
-    bool IsNewClause = false;
-    TDataOperation Operation = doRead;
-    int ArgCount = 0;
-    int IdxCount = 0;
-    bool RepeatChecking = false;
-    std::string ElementName;
-    TatClass* CurrentClass = nullptr;
-};
 
 enum TLoopStatement : uint8_t { lsNone, lsFor, lsWhile, lsRepeat };
 
@@ -52,10 +37,6 @@ class TatScriptLanguageBase : public TatScript {
 public:
     explicit TatScriptLanguageBase(TatScripts* collection) : TatScript(collection) {}
     void Clear() override;
-
-    // Called with the context of a name that nothing resolves; a handler that registers
-    // what the name stands for sets RepeatChecking to have the lookup run once more.
-    std::function<void(TatScript* script, TElementContext& context)> FOnUnknownElement;
 
 protected:
     using TPushVarList = std::vector<TSimplifiedCode*>;

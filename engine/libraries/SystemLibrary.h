@@ -23,6 +23,8 @@ public:
     ~TatSystemLibrary() override;
 
     void Init() override;
+    // Files a script left open are flushed and closed when the script is cleared.
+    void ScriptCleared(TatScript*) override { CloseOpenFiles(); }
     static const platform::rtti::TClassInfo& ClassInfo();
 
     // The user dialogs. The machine has no message operations of its own yet, so the

@@ -54,47 +54,71 @@ int32_t TatVirtualMachine::ExecProcess(int32_t argc) {
 }
 
 // The dispatch loop; returns when the routine entered at `baseFrame` has returned or the
-// run was halted. The one test after each handler covers returns, try boundaries and
-// the debugger flags together.
+// run was halted. Dispatch is threaded (each handler ends in its own indirect jump, so the
+// branch predictor learns the successor of every opcode). The one test after each handler
+// covers returns, try boundaries and the debugger flags together. A fused head runs its
+// sequence in one step; when its operands are not plain integers or doubles it runs as the
+// single instruction it is. Debugging runs unfused.
 void TatVirtualMachine::RunLoop(int32_t baseFrame, int32_t baseHandler) {
-    for (;;) {
-        TSimplifiedCode* inst = FCurrentInstruction;
-        FNextInstruction = inst->Next;
-        // A fused head runs its sequence in one step; when its operands are not plain
-        // integers it runs as the single instruction it is. Debugging runs unfused.
-        unsigned op = inst->Fused != 0 && FAttention == 0 ? unsigned(inst->Fused) : unsigned(inst->OpCode);
-        switch (op) {
-#define VORN_INSTRUCTION(Name, Number, Handler) \
-    case Name: Handler(); break;
+    void* table[256];
+    for (void*& entry : table) entry = &&op_default;
+#define VORN_INSTRUCTION(Name, Number, Handler) table[Number] = &&op_##Name;
 #include "engine/vm/Instructions.def"
-        case fuCompareJump:
-            if (!FusedCompareJump(inst)) _PushVar();
-            break;
-        case fuStepJump:
-            if (!FusedStepJump(inst)) _PushInteger();
-            break;
-        case fuPushVarMod:
-            if (!FusedPushVarMod(inst)) _PushVar();
-            break;
-        case fuAddStore:
-            if (!FusedAddStore(inst)) _OperAdd();
-            break;
-        case fuVarVarOp:
-            if (!FusedVarVarOp(inst)) _PushVar();
-            break;
-        case fuVarConstOpStore:
-            if (!FusedVarConstOpStore(inst)) _PushVar();
-            break;
-        case fuNegStore:
-            if (!FusedNegStore(inst)) _PushVar();
-            break;
-        default: _ExecFun(); break;
-        }
-        if (FNextInstruction == FStopInstruction || FNextInstruction == nullptr || FAttention != 0) {
-            if (!AfterInstruction(baseFrame, baseHandler)) return;
-        }
-        FCurrentInstruction = FNextInstruction;
-    }
+    table[fuCompareJump] = &&op_fuCompareJump;
+    table[fuStepJump] = &&op_fuStepJump;
+    table[fuPushVarMod] = &&op_fuPushVarMod;
+    table[fuAddStore] = &&op_fuAddStore;
+    table[fuVarVarOp] = &&op_fuVarVarOp;
+    table[fuVarConstOpStore] = &&op_fuVarConstOpStore;
+    table[fuNegStore] = &&op_fuNegStore;
+    TSimplifiedCode* inst = FCurrentInstruction;
+
+#define VORN_VM_START()                                                                            \
+    do {                                                                                           \
+        FNextInstruction = inst->Next;                                                             \
+        goto* table[inst->Fused != 0 && FAttention == 0 ? unsigned(inst->Fused) : unsigned(inst->OpCode)]; \
+    } while (false)
+#define VORN_VM_NEXT()                                                                             \
+    do {                                                                                           \
+        if (FNextInstruction == FStopInstruction || FNextInstruction == nullptr || FAttention != 0) { \
+            if (!AfterInstruction(baseFrame, baseHandler)) return;                                 \
+        }                                                                                          \
+        inst = FCurrentInstruction = FNextInstruction;                                             \
+        VORN_VM_START();                                                                           \
+    } while (false)
+
+    VORN_VM_START();
+#define VORN_INSTRUCTION(Name, Number, Handler) \
+    op_##Name:                                  \
+    Handler();                                  \
+    VORN_VM_NEXT();
+#include "engine/vm/Instructions.def"
+op_fuCompareJump:
+    if (!FusedCompareJump(inst)) _PushVar();
+    VORN_VM_NEXT();
+op_fuStepJump:
+    if (!FusedStepJump(inst)) _PushInteger();
+    VORN_VM_NEXT();
+op_fuPushVarMod:
+    if (!FusedPushVarMod(inst)) _PushVar();
+    VORN_VM_NEXT();
+op_fuAddStore:
+    if (!FusedAddStore(inst)) _OperAdd();
+    VORN_VM_NEXT();
+op_fuVarVarOp:
+    if (!FusedVarVarOp(inst)) _PushVar();
+    VORN_VM_NEXT();
+op_fuVarConstOpStore:
+    if (!FusedVarConstOpStore(inst)) _PushVar();
+    VORN_VM_NEXT();
+op_fuNegStore:
+    if (!FusedNegStore(inst)) _PushVar();
+    VORN_VM_NEXT();
+op_default:
+    _ExecFun();
+    VORN_VM_NEXT();
+#undef VORN_VM_NEXT
+#undef VORN_VM_START
 }
 
 // The slow path after an instruction: debugger checks, the end of a protected or finally

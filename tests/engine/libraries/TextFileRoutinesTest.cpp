@@ -87,8 +87,12 @@ TEST_F(TextFileRoutinesTest, FilesLeftOpenAreFlushedAndClosed) {
     General().CloseOpenFiles();
     EXPECT_EQ(Bytes(), "kept");
     RunBody(Assign() + "Rewrite(F); Write(F, 'again');", "F");
-    FScripter.reset();
+    FScripter->CurrentScript()->Clear();
     EXPECT_EQ(Bytes(), "again");
+    EXPECT_EQ(General().FileCount(), 0);
+    RunBody(Assign() + "Rewrite(F); Write(F, 'at the end');", "F");
+    FScripter.reset();
+    EXPECT_EQ(Bytes(), "at the end");
 }
 
 TEST_F(TextFileRoutinesTest, FreeReleasesTheFileObject) {
