@@ -4,6 +4,7 @@
 // allocate; texts and arrays share reference-counted buffers with value semantics
 // (arrays copy on write); a reference (kind 0x400C) points at another value's slot.
 
+#include <bit>
 #include <cstdint>
 #include <utility>
 #include <vector>
@@ -80,19 +81,19 @@ public:
 
     // Constructors by kind.
     static Variant Null() noexcept { return Make(varNull, Payload{}); }
-    static Variant FromSmallint(int16_t v) noexcept { Payload p{}; p.FInt16 = v; return Make(varSmallint, p); }
-    static Variant FromInteger(int32_t v) noexcept { Payload p{}; p.FInt32 = v; return Make(varInteger, p); }
-    static Variant FromSingle(float v) noexcept { Payload p{}; p.FSingle = v; return Make(varSingle, p); }
+    static Variant FromSmallint(int16_t v) noexcept { return Make(varSmallint, Bits(static_cast<uint16_t>(v))); }
+    static Variant FromInteger(int32_t v) noexcept { return Make(varInteger, Bits(static_cast<uint32_t>(v))); }
+    static Variant FromSingle(float v) noexcept { return Make(varSingle, Bits(std::bit_cast<uint32_t>(v))); }
     static Variant FromDouble(double v) noexcept { Payload p{}; p.FDouble = v; return Make(varDouble, p); }
     // A currency is a 64-bit integer scaled by 10000.
     static Variant FromCurrency(int64_t scaled) noexcept { Payload p{}; p.FInt64 = scaled; return Make(varCurrency, p); }
     static Variant FromDate(double v) noexcept { Payload p{}; p.FDouble = v; return Make(varDate, p); }
-    static Variant FromError(int32_t v) noexcept { Payload p{}; p.FInt32 = v; return Make(varError, p); }
-    static Variant FromBoolean(bool v) noexcept { Payload p{}; p.FBool = v; return Make(varBoolean, p); }
-    static Variant FromShortInt(int8_t v) noexcept { Payload p{}; p.FInt8 = v; return Make(varShortInt, p); }
-    static Variant FromByte(uint8_t v) noexcept { Payload p{}; p.FUInt8 = v; return Make(varByte, p); }
-    static Variant FromWord(uint16_t v) noexcept { Payload p{}; p.FUInt16 = v; return Make(varWord, p); }
-    static Variant FromLongWord(uint32_t v) noexcept { Payload p{}; p.FUInt32 = v; return Make(varLongWord, p); }
+    static Variant FromError(int32_t v) noexcept { return Make(varError, Bits(static_cast<uint32_t>(v))); }
+    static Variant FromBoolean(bool v) noexcept { return Make(varBoolean, Bits(v ? 1u : 0u)); }
+    static Variant FromShortInt(int8_t v) noexcept { return Make(varShortInt, Bits(static_cast<uint8_t>(v))); }
+    static Variant FromByte(uint8_t v) noexcept { return Make(varByte, Bits(v)); }
+    static Variant FromWord(uint16_t v) noexcept { return Make(varWord, Bits(v)); }
+    static Variant FromLongWord(uint32_t v) noexcept { return Make(varLongWord, Bits(v)); }
     static Variant FromInt64(int64_t v) noexcept { Payload p{}; p.FInt64 = v; return Make(varInt64, p); }
     static Variant FromUInt64(uint64_t v) noexcept { Payload p{}; p.FUInt64 = v; return Make(varUInt64, p); }
     // Text of kind varUString (default), varOleStr or varString. Narrow text (varString)
@@ -159,6 +160,14 @@ private:
         Variant* FRef;
     };
 
+    // A payload whose low bytes hold `low` and whose other bytes are zero, written as one
+    // 8-byte value: a narrow write into a zeroed payload read back whole stalls the CPU's
+    // store forwarding, which the arithmetic fast paths would pay on every result.
+    static Payload Bits(uint64_t low) noexcept {
+        Payload p;
+        p.FUInt64 = low;
+        return p;
+    }
     static Variant Make(TVarType type, Payload payload) noexcept {
         Variant v;
         v.FType = type;
@@ -182,5 +191,7 @@ private:
 };
 
 static_assert(sizeof(Variant) == 16, "script values are 16 bytes");
+// The narrow payload kinds are stored in the low bytes of the 8-byte payload.
+static_assert(std::endian::native == std::endian::little, "script values assume little-endian payloads");
 
 } // namespace vorn::engine

@@ -232,6 +232,10 @@ private:
         fuVarVarOp,           // PushVar a; PushVar b; OperAdd/Sub/Mul/Slash
         fuVarConstOpStore,    // PushVar a; PushInteger/PushDouble c; OperAdd/Sub/Mul/Slash; StoreVar x
         fuNegStore,           // PushVar a; OperNeg; StoreVar x
+        fuVarConstOp,         // PushVar a; PushInteger/PushDouble c; OperAdd/Sub/Mul/Slash
+        fuCompareConstJump,   // PushVar a; PushInteger c; OperLE/Less/GE/Greater/Equal/NE; JumpIfFalse
+        fuThreeOpStore,       // PushVar a; PushVar b; PushVar/PushInteger/PushDouble c; Op; Op; StoreVar x
+        fuStorePush,          // StoreVar x; PushVar x
     };
     // Bits of FAttention: anything the loop must look at after an instruction.
     enum : uint32_t { atPaused = 1, atExecHook = 2, atAutoPause = 4 };
@@ -270,6 +274,10 @@ private:
     bool FusedVarVarOp(TSimplifiedCode* head);
     bool FusedVarConstOpStore(TSimplifiedCode* head);
     bool FusedNegStore(TSimplifiedCode* head);
+    bool FusedVarConstOp(TSimplifiedCode* head);
+    bool FusedCompareConstJump(TSimplifiedCode* head);
+    bool FusedThreeOpStore(TSimplifiedCode* head);
+    bool FusedStorePush(TSimplifiedCode* head);
     Variant* FrameSlotOrNull(int32_t index);
 
     [[noreturn]] void StackOverflow();

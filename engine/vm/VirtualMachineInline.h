@@ -13,10 +13,14 @@ namespace vorn::engine {
 
 // The handlers the interpreter loop's switch must compile in place (the compiler's own
 // size limits would otherwise leave the hottest ones as calls).
+// The fused sequences stay out of line: each does the work of several instructions, and
+// keeping them out of the loop keeps its registers for the dispatch.
 #if defined(__GNUC__)
 #define VORN_VM_HOT inline __attribute__((always_inline))
+#define VORN_VM_FUSED inline __attribute__((noinline))
 #else
 #define VORN_VM_HOT inline
+#define VORN_VM_FUSED inline
 #endif
 
 // A frame slot; any index outside the value stack is a runtime error, never a stray access.
@@ -131,6 +135,10 @@ VORN_VM_HOT bool Arith(unsigned op, const Variant& l, const Variant& r, Variant&
         if (!RealOf(l, a) || !RealOf(r, b) || b == 0) return false;
         c = a / b;
         break;
+    case inOperMod:
+        if (!Ints(l, r, x, y) || y == 0 || (x == INT64_MIN && y == -1)) return false;
+        out = Low32(Mod(x, y));
+        return true;
     default: return false;
     }
     if (!std::isfinite(c)) return false;
@@ -368,29 +376,42 @@ inline void TatVirtualMachine::LeaveCall() {
 
 // ---- Fused sequences (see FuseSequences) -----------------------------------------------------
 
+// A frame slot in range, or null (the fused forms then run their head alone, which
+// raises the error where the plain sequence would).
+VORN_VM_HOT Variant* TatVirtualMachine::FrameSlotOrNull(int32_t index) {
+    int32_t slot = FStackBase + index;
+    if (static_cast<uint32_t>(slot) >= static_cast<uint32_t>(StackSize)) return nullptr;
+    return &FProcStack[size_t(slot)];
+}
+
+// x compare y for the comparison opcodes (inOperNE for any other).
+inline bool CompareInts(TInstruction compare, int64_t x, int64_t y) {
+    switch (compare) {
+    case inOperLE: return x <= y;
+    case inOperLess: return x < y;
+    case inOperGE: return x >= y;
+    case inOperGreater: return x > y;
+    case inOperEqual: return x == y;
+    default: return x != y;
+    }
+}
+
 // The frame slot of a PushVar when it holds a plain integer.
 inline bool LocalInt(const Variant& v, int64_t& x) { return vmfast::IntOf(v, x); }
 
-VORN_VM_HOT bool TatVirtualMachine::FusedCompareJump(TSimplifiedCode* head) {
+VORN_VM_FUSED bool TatVirtualMachine::FusedCompareJump(TSimplifiedCode* head) {
     TSimplifiedCode* second = head->Next;
     TSimplifiedCode* compare = second->Next;
     TSimplifiedCode* jump = compare->Next;
+    Variant* a = FrameSlotOrNull(head->vInteger);
+    Variant* b = FrameSlotOrNull(second->vInteger);
     int64_t x, y;
-    if (!LocalInt(FrameSlot(head->vInteger), x) || !LocalInt(FrameSlot(second->vInteger), y)) return false;
-    bool c;
-    switch (compare->OpCode) {
-    case inOperLE: c = x <= y; break;
-    case inOperLess: c = x < y; break;
-    case inOperGE: c = x >= y; break;
-    case inOperGreater: c = x > y; break;
-    case inOperEqual: c = x == y; break;
-    default: c = x != y; break;
-    }
-    FNextInstruction = c ? jump->Next : reinterpret_cast<TSimplifiedCode*>(jump->vPointer);
+    if (a == nullptr || b == nullptr || !LocalInt(*a, x) || !LocalInt(*b, y)) return false;
+    FNextInstruction = CompareInts(compare->OpCode, x, y) ? jump->Next : reinterpret_cast<TSimplifiedCode*>(jump->vPointer);
     return true;
 }
 
-VORN_VM_HOT bool TatVirtualMachine::FusedStepJump(TSimplifiedCode* head) {
+VORN_VM_FUSED bool TatVirtualMachine::FusedStepJump(TSimplifiedCode* head) {
     TSimplifiedCode* var = head->Next;
     TSimplifiedCode* jump = var->Next->Next;
     Variant& slot = FrameSlot(var->vInteger);
@@ -398,11 +419,14 @@ VORN_VM_HOT bool TatVirtualMachine::FusedStepJump(TSimplifiedCode* head) {
     int64_t x, y, z;
     if (!vmfast::Ints(step, slot, x, y) || __builtin_add_overflow(x, y, &z)) return false;
     slot = vmfast::Result(step, slot, z);
-    FNextInstruction = reinterpret_cast<TSimplifiedCode*>(jump->vPointer)->Next;
+    // The loop test after the store is usually fused as well: run it right here.
+    TSimplifiedCode* test = reinterpret_cast<TSimplifiedCode*>(jump->vPointer)->Next;
+    FNextInstruction = test;
+    if (test->Fused == fuCompareJump && test != FStopInstruction && FAttention == 0) FusedCompareJump(test);
     return true;
 }
 
-VORN_VM_HOT bool TatVirtualMachine::FusedPushVarMod(TSimplifiedCode* head) {
+VORN_VM_FUSED bool TatVirtualMachine::FusedPushVarMod(TSimplifiedCode* head) {
     TSimplifiedCode* divisor = head->Next;
     const Variant d = BigIntToScriptValue(divisor->valueUInt64, divisor->vByte != 0);
     const Variant& v = FrameSlot(head->vInteger);
@@ -414,7 +438,7 @@ VORN_VM_HOT bool TatVirtualMachine::FusedPushVarMod(TSimplifiedCode* head) {
     return true;
 }
 
-VORN_VM_HOT bool TatVirtualMachine::FusedAddStore(TSimplifiedCode* head) {
+VORN_VM_FUSED bool TatVirtualMachine::FusedAddStore(TSimplifiedCode* head) {
     if (FStackTop < 2) return false;
     Variant& l = FProcStack[size_t(FStackTop - 2)];
     const Variant& r = FProcStack[size_t(FStackTop - 1)];
@@ -433,14 +457,6 @@ VORN_VM_HOT bool TatVirtualMachine::FusedAddStore(TSimplifiedCode* head) {
     return true;
 }
 
-// A frame slot in range, or null (the fused forms then run their head alone, which
-// raises the error where the plain sequence would).
-VORN_VM_HOT Variant* TatVirtualMachine::FrameSlotOrNull(int32_t index) {
-    int32_t slot = FStackBase + index;
-    if (static_cast<uint32_t>(slot) >= static_cast<uint32_t>(StackSize)) return nullptr;
-    return &FProcStack[size_t(slot)];
-}
-
 // The constant of a PushInteger or PushDouble.
 inline Variant ConstantOf(const TSimplifiedCode* i) {
     if (i->OpCode == inPushDouble) return Variant::FromDouble(i->vDouble);
@@ -448,7 +464,7 @@ inline Variant ConstantOf(const TSimplifiedCode* i) {
 }
 
 // PushVar a; PushVar b; Op: pushes a Op b.
-VORN_VM_HOT bool TatVirtualMachine::FusedVarVarOp(TSimplifiedCode* head) {
+VORN_VM_FUSED bool TatVirtualMachine::FusedVarVarOp(TSimplifiedCode* head) {
     TSimplifiedCode* second = head->Next;
     TSimplifiedCode* op = second->Next;
     Variant* a = FrameSlotOrNull(head->vInteger);
@@ -460,8 +476,72 @@ VORN_VM_HOT bool TatVirtualMachine::FusedVarVarOp(TSimplifiedCode* head) {
     return true;
 }
 
+// PushVar a; PushInteger/PushDouble c; Op: pushes a Op c.
+VORN_VM_FUSED bool TatVirtualMachine::FusedVarConstOp(TSimplifiedCode* head) {
+    TSimplifiedCode* constant = head->Next;
+    TSimplifiedCode* op = constant->Next;
+    Variant* a = FrameSlotOrNull(head->vInteger);
+    if (a == nullptr || FStackTop >= StackSize) return false;
+    if (!vmfast::Arith(op->OpCode, *a, ConstantOf(constant), FProcStack[size_t(FStackTop)])) return false;
+    ++FStackTop;
+    FNextInstruction = op->Next;
+    return true;
+}
+
+// PushVar a; PushInteger c; compare; JumpIfFalse on plain integers.
+VORN_VM_FUSED bool TatVirtualMachine::FusedCompareConstJump(TSimplifiedCode* head) {
+    TSimplifiedCode* constant = head->Next;
+    TSimplifiedCode* compare = constant->Next;
+    TSimplifiedCode* jump = compare->Next;
+    Variant* a = FrameSlotOrNull(head->vInteger);
+    int64_t x, y;
+    if (a == nullptr || !LocalInt(*a, x) ||
+        !LocalInt(BigIntToScriptValue(constant->valueUInt64, constant->vByte != 0), y))
+        return false;
+    FNextInstruction = CompareInts(compare->OpCode, x, y) ? jump->Next : reinterpret_cast<TSimplifiedCode*>(jump->vPointer);
+    return true;
+}
+
+// PushVar a; PushVar b; PushVar/PushInteger/PushDouble c; Inner; Outer; StoreVar x:
+// x := a Outer (b Inner c).
+VORN_VM_FUSED bool TatVirtualMachine::FusedThreeOpStore(TSimplifiedCode* head) {
+    TSimplifiedCode* second = head->Next;
+    TSimplifiedCode* third = second->Next;
+    TSimplifiedCode* inner = third->Next;
+    TSimplifiedCode* outer = inner->Next;
+    TSimplifiedCode* store = outer->Next;
+    Variant* a = FrameSlotOrNull(head->vInteger);
+    Variant* b = FrameSlotOrNull(second->vInteger);
+    Variant* x = FrameSlotOrNull(store->vInteger);
+    if (a == nullptr || b == nullptr || x == nullptr) return false;
+    Variant t;
+    if (third->OpCode == inPushVar) {
+        Variant* c = FrameSlotOrNull(third->vInteger);
+        if (c == nullptr || !vmfast::Arith(inner->OpCode, *b, *c, t)) return false;
+    } else if (!vmfast::Arith(inner->OpCode, *b, ConstantOf(third), t)) {
+        return false;
+    }
+    Variant result;
+    if (!vmfast::Arith(outer->OpCode, *a, t, result)) return false;
+    *x = result;
+    FNextInstruction = store->Next;
+    return true;
+}
+
+// StoreVar x; PushVar x (a routine's Result before its return): x takes a copy of the
+// top value, which stays; a reference on top is left to the plain pair.
+VORN_VM_FUSED bool TatVirtualMachine::FusedStorePush(TSimplifiedCode* head) {
+    Variant* x = FrameSlotOrNull(head->vInteger);
+    if (x == nullptr || FStackTop < 1 || FStackTop > StackSize) return false;
+    const Variant& top = FProcStack[size_t(FStackTop - 1)];
+    if (top.IsRef()) return false;
+    *x = top;
+    FNextInstruction = head->Next->Next;
+    return true;
+}
+
 // PushVar a; PushInteger/PushDouble c; Op; StoreVar x: x := a Op c.
-VORN_VM_HOT bool TatVirtualMachine::FusedVarConstOpStore(TSimplifiedCode* head) {
+VORN_VM_FUSED bool TatVirtualMachine::FusedVarConstOpStore(TSimplifiedCode* head) {
     TSimplifiedCode* constant = head->Next;
     TSimplifiedCode* op = constant->Next;
     TSimplifiedCode* store = op->Next;
@@ -476,7 +556,7 @@ VORN_VM_HOT bool TatVirtualMachine::FusedVarConstOpStore(TSimplifiedCode* head) 
 }
 
 // PushVar a; OperNeg; StoreVar x: x := -a for a double or an Integer other than its minimum.
-VORN_VM_HOT bool TatVirtualMachine::FusedNegStore(TSimplifiedCode* head) {
+VORN_VM_FUSED bool TatVirtualMachine::FusedNegStore(TSimplifiedCode* head) {
     TSimplifiedCode* store = head->Next->Next;
     Variant* a = FrameSlotOrNull(head->vInteger);
     Variant* x = FrameSlotOrNull(store->vInteger);
@@ -495,3 +575,4 @@ VORN_VM_HOT bool TatVirtualMachine::FusedNegStore(TSimplifiedCode* head) {
 } // namespace vorn::engine
 
 #undef VORN_VM_HOT
+#undef VORN_VM_FUSED

@@ -191,7 +191,12 @@ void TatVirtualMachine::FuseSequences(const std::vector<TSimplifiedCode*>& table
     for (size_t k = 0; k < n; ++k) {
         TSimplifiedCode* i = table[k];
         i->Fused = 0;
-        if (op(k) == inPushVar && inner(k + 1) == inPushVar && IsCompare(inner(k + 2)) && inner(k + 3) == inJumpIfFalse &&
+        const TInstruction third = inner(k + 2);
+        if (op(k) == inPushVar && inner(k + 1) == inPushVar &&
+            (third == inPushVar || third == inPushInteger || third == inPushDouble) &&
+            (IsArith(inner(k + 3)) || inner(k + 3) == inOperMod) && IsArith(inner(k + 4)) && inner(k + 5) == inStoreVar) {
+            i->Fused = fuThreeOpStore;
+        } else if (op(k) == inPushVar && inner(k + 1) == inPushVar && IsCompare(inner(k + 2)) && inner(k + 3) == inJumpIfFalse &&
             table[k + 3]->Dummy == 0) {
             i->Fused = fuCompareJump;
         } else if (op(k) == inPushInteger && inner(k + 1) == inPushVar && inner(k + 2) == inOperAdd && inner(k + 3) == inJump &&
@@ -210,6 +215,14 @@ void TatVirtualMachine::FuseSequences(const std::vector<TSimplifiedCode*>& table
             i->Fused = fuVarConstOpStore;
         } else if (op(k) == inPushVar && inner(k + 1) == inOperNeg && inner(k + 2) == inStoreVar) {
             i->Fused = fuNegStore;
+        } else if (op(k) == inPushVar && (inner(k + 1) == inPushInteger || inner(k + 1) == inPushDouble) &&
+                   IsArith(inner(k + 2))) {
+            i->Fused = fuVarConstOp;
+        } else if (op(k) == inStoreVar && inner(k + 1) == inPushVar && table[k + 1]->vInteger == i->vInteger) {
+            i->Fused = fuStorePush;
+        } else if (op(k) == inPushVar && inner(k + 1) == inPushInteger && IsCompare(inner(k + 2)) &&
+                   inner(k + 3) == inJumpIfFalse && table[k + 3]->Dummy == 0) {
+            i->Fused = fuCompareConstJump;
         }
     }
 }

@@ -21,6 +21,22 @@ constexpr TGenericProc::Code HandlerCodes[InstructionCount] = {
 #include "engine/vm/Instructions.def"
 };
 
+// Opcodes whose handlers never change the next instruction nor call out of the machine:
+// the loop then takes their successor straight from the list instead of through the
+// machine's register (a shorter dependency chain per instruction).
+constexpr bool IsPlainOp(TInstruction op) {
+    switch (op) {
+    case inPrepare: case inPushInteger: case inPushDouble: case inPushVar: case inPushGlobalVar:
+    case inStoreVar: case inStoreGlobalVar: case inStoreVarInteger: case inStoreVarDouble: case inCopyVar:
+    case inOperAdd: case inOperSub: case inOperMul: case inOperSlash: case inOperDiv: case inOperMod:
+    case inOperNeg: case inOperNE: case inOperGE: case inOperLE: case inOperEqual: case inOperGreater:
+    case inOperLess: case inPushOutput: case inStoreInput:
+        return true;
+    default:
+        return false;
+    }
+}
+
 } // namespace
 
 TGenericProc TatVirtualMachine::HandlerProc(TInstruction op) {
@@ -71,12 +87,26 @@ void TatVirtualMachine::RunLoop(int32_t baseFrame, int32_t baseHandler) {
     table[fuVarVarOp] = &&op_fuVarVarOp;
     table[fuVarConstOpStore] = &&op_fuVarConstOpStore;
     table[fuNegStore] = &&op_fuNegStore;
+    table[fuVarConstOp] = &&op_fuVarConstOp;
+    table[fuCompareConstJump] = &&op_fuCompareConstJump;
+    table[fuThreeOpStore] = &&op_fuThreeOpStore;
+    table[fuStorePush] = &&op_fuStorePush;
     TSimplifiedCode* inst = FCurrentInstruction;
 
 #define VORN_VM_START()                                                                            \
     do {                                                                                           \
         FNextInstruction = inst->Next;                                                             \
         goto* table[inst->Fused != 0 && FAttention == 0 ? unsigned(inst->Fused) : unsigned(inst->OpCode)]; \
+    } while (false)
+#define VORN_VM_NEXT_PLAIN()                                                                       \
+    do {                                                                                           \
+        TSimplifiedCode* next = inst->Next;                                                        \
+        if (next == FStopInstruction || next == nullptr || FAttention != 0) {                      \
+            if (!AfterInstruction(baseFrame, baseHandler)) return;                                 \
+            next = FNextInstruction;                                                               \
+        }                                                                                          \
+        inst = FCurrentInstruction = next;                                                         \
+        VORN_VM_START();                                                                           \
     } while (false)
 #define VORN_VM_NEXT()                                                                             \
     do {                                                                                           \
@@ -91,6 +121,7 @@ void TatVirtualMachine::RunLoop(int32_t baseFrame, int32_t baseHandler) {
 #define VORN_INSTRUCTION(Name, Number, Handler) \
     op_##Name:                                  \
     Handler();                                  \
+    if (IsPlainOp(Name)) VORN_VM_NEXT_PLAIN();  \
     VORN_VM_NEXT();
 #include "engine/vm/Instructions.def"
 op_fuCompareJump:
@@ -114,10 +145,23 @@ op_fuVarConstOpStore:
 op_fuNegStore:
     if (!FusedNegStore(inst)) _PushVar();
     VORN_VM_NEXT();
+op_fuVarConstOp:
+    if (!FusedVarConstOp(inst)) _PushVar();
+    VORN_VM_NEXT();
+op_fuCompareConstJump:
+    if (!FusedCompareConstJump(inst)) _PushVar();
+    VORN_VM_NEXT();
+op_fuThreeOpStore:
+    if (!FusedThreeOpStore(inst)) _PushVar();
+    VORN_VM_NEXT();
+op_fuStorePush:
+    if (!FusedStorePush(inst)) _StoreVar();
+    VORN_VM_NEXT();
 op_default:
     _ExecFun();
     VORN_VM_NEXT();
 #undef VORN_VM_NEXT
+#undef VORN_VM_NEXT_PLAIN
 #undef VORN_VM_START
 }
 
