@@ -1,9 +1,10 @@
 // Compiles random and mutated Pascal scripts silently (as code insight does), then
 // normally, and runs the main block and a routine named Main. Every run is bounded through
-// the machine's exec hook by a step limit and a heap budget, so no input can hang or
-// exhaust the process. Compile errors, runtime errors and the engine's own "Out of memory"
+// the machine's exec hook by a step limit, a time limit and a heap budget, so no input can
+// hang or exhaust the process. Compile errors, runtime errors and the engine's own "Out of memory"
 // are normal outcomes; any other exception, a crash or a sanitizer report is a bug.
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -24,6 +25,9 @@ using namespace vorn::engine;
 // Instructions one run may execute: enough for the seed scripts' loops at a reduced size,
 // small enough that a sanitizer build finishes any input in well under a second.
 constexpr int MaxSteps = 50000;
+// One step can be costly (a library routine building a 64M-character text), so steps
+// alone do not bound a run's time; past this a run halts as well.
+constexpr std::chrono::milliseconds MaxRunTime{2000};
 // Longer inputs add little coverage and slow the run down.
 constexpr std::size_t MaxInputSize = 4096;
 // Heap in use past which a run halts. The engine's own caps (a text of 2^30 code units)
@@ -47,15 +51,18 @@ TatScripter& FuzzScripter() {
     return *scripter;
 }
 
-// Runs `label` ("" the main block) with a fresh step budget: past MaxSteps instructions,
-// or with more than MaxHeapBytes in use, the run halts. Failures of the script are
+// Runs `label` ("" the main block) with fresh budgets: past MaxSteps instructions or
+// MaxRunTime, or with more than MaxHeapBytes in use, the run halts. Failures of the script are
 // expected outcomes. The hook is disarmed afterwards, as it refers to this call's counter.
 void RunBounded(TatScripter& scripter, std::string_view label) {
     TatVirtualMachine* machine = scripter.CurrentScript()->VirtualMachine();
     if (!machine) return;
     int steps = 0;
-    machine->FOnExecHook = [&steps](TatVirtualMachine* m) {
-        if (++steps > MaxSteps || __sanitizer_get_current_allocated_bytes() > MaxHeapBytes) m->Halt();
+    const auto deadline = std::chrono::steady_clock::now() + MaxRunTime;
+    machine->FOnExecHook = [&steps, deadline](TatVirtualMachine* m) {
+        if (++steps > MaxSteps || __sanitizer_get_current_allocated_bytes() > MaxHeapBytes ||
+            std::chrono::steady_clock::now() > deadline)
+            m->Halt();
     };
     machine->SetCallExecHookEvent(true);
     try {

@@ -166,7 +166,10 @@ bool TatCustomScripter::IsFileRegisteredAsLibrary(std::string_view fileName, Tat
 // ---- Library folders -------------------------------------------------------------------------
 
 std::string TatCustomScripter::TranslateDir(std::string_view dir) {
-    if (dir.size() >= 9 && platform::AsciiSameText(dir.substr(0, 9), "$(CURDIR)")) return "." + std::string(dir.substr(9));
+    if (dir.size() >= 9 && platform::AsciiSameText(dir.substr(0, 9), "$(CURDIR)")) {
+        std::string result(1, '.');  // not `"." + ...`: g++ 12 -O3 warns falsely on it
+        return result.append(dir.substr(9));
+    }
     if (dir.size() >= 9 && platform::AsciiSameText(dir.substr(0, 9), "$(APPDIR)")) {
         std::error_code ec;
         fs::path exe = fs::read_symlink("/proc/self/exe", ec);
