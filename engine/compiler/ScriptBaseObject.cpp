@@ -20,6 +20,10 @@ const rtti::TClassInfo& TScriptBaseObject::ClassInfo() {
 
 TScriptBaseObject::TScriptBaseObject(TatVirtualMachine* machine) { NewObjectInstance(machine); }
 
+std::string TScriptBaseObject::ScriptClassName() const {
+    return FRunScript ? FRunScript->ScriptInfo().FScriptClassName : std::string();
+}
+
 TScriptBaseObject::~TScriptBaseObject() {
     FDestroying = true;
     FRunScript.reset();

@@ -25,6 +25,8 @@ public:
 
     TatScript* GetRunScript() const { return FRunScript.get(); }
     bool Destroying() const { return FDestroying; }
+    // The class the object was created as (the class script's declared name).
+    std::string ScriptClassName() const override;
 
     static const platform::rtti::TClassInfo& ClassInfo();
 

@@ -298,8 +298,14 @@ const TatClass* TatVirtualMachine::LateBoundClass(const char* what) {
     void* instance = nullptr;
     const platform::rtti::TClassInfo* info = nullptr;
     TatClasses* classes = FHost->Classes();
-    if (!classes || !platform::rtti::TLiveObjects::Instance().TryResolve(FCurrentObject, instance, info) || !info)
-        return nullptr;
+    const platform::rtti::TLiveObjects& live = platform::rtti::TLiveObjects::Instance();
+    if (!classes || !live.TryResolve(FCurrentObject, instance, info) || !info) return nullptr;
+    // An object of a class a script declares is known by that class, not by its host class.
+    if (const platform::rtti::TObject* object = live.ResolveTObject(FCurrentObject)) {
+        const std::string scriptClass = object->ScriptClassName();
+        if (!scriptClass.empty())
+            if (const TatClass* c = classes->ClassByName(scriptClass)) return c;
+    }
     return classes->ClassByName(info->Name());
 }
 

@@ -94,6 +94,13 @@ bool TLiveObjects::TryResolve(int64_t number, void*& object, const TClassInfo*& 
     return true;
 }
 
+TObject* TLiveObjects::ResolveTObject(int64_t number) const {
+    if (number == 0) return nullptr;
+    std::lock_guard lock(FLock);
+    const TSlot* slot = Find(number);
+    return slot && slot->FIsTObject ? static_cast<TObject*>(slot->FObject) : nullptr;
+}
+
 std::pair<void*, const TClassInfo*> TLiveObjects::Resolve(int64_t number) const {
     std::pair<void*, const TClassInfo*> result;
     if (!TryResolve(number, result.first, result.second)) throw EInvalidCast("Invalid class typecast");

@@ -34,6 +34,8 @@ public:
     bool TryResolve(int64_t number, void*& object, const TClassInfo*& classInfo) const;
     // As TryResolve, raising EInvalidCast "Invalid class typecast" for a number that is not live.
     std::pair<void*, const TClassInfo*> Resolve(int64_t number) const;
+    // The object behind a number registered as a TObject; null for any other number.
+    TObject* ResolveTObject(int64_t number) const;
     // The number of a registered object pointer; 0 when it is not registered.
     int64_t NumberOf(const void* object) const;
     size_t Count() const;

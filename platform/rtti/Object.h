@@ -26,6 +26,9 @@ public:
     // The object's part of that class (what member descriptors take) and the class.
     std::pair<void*, const TClassInfo*> ClassPart() const;
     std::string ClassName() const;
+    // The registry class name scripts know this object by when it is not its host class
+    // (objects of classes a script declares); empty for ordinary host objects.
+    virtual std::string ScriptClassName() const { return {}; }
 
     static const TClassInfo& ClassInfo();
 

@@ -100,6 +100,16 @@ TEST_F(ScriptObjectsTest, ScriptClassInstancesHaveTheirOwnState) {
     EXPECT_EQ(CreatedBy(Script()), 0u);
 }
 
+TEST_F(ScriptObjectsTest, UntypedVariablesReachScriptClassMembersLateBound) {
+    TatScript& counter = AddScript();
+    counter.SetSourceText(kCounterClass);
+    counter.Compile();
+    EXPECT_EQ(Output("var a; v: integer;\n"
+                     "begin a := TCounter.Create; a.Add(5); Print(a.Count); Print(a.Twice(4));\n"
+                     "v := 1; a.Bump(v); Print(v); a.Count := 3; Print(a.Count); end."),
+              "105\n8\n106\n3\n");
+}
+
 // Free, objects created inside an instance, and what is left at the end
 // (LeakSanitizer checks that the scripter frees every instance and its script).
 TEST_F(ScriptObjectsTest, ScriptClassInstancesAreFreedOnceWhicheverWayTheyGo) {
