@@ -156,6 +156,11 @@ const rtti::TClassInfo* ClassRefOf(const Variant& v) {
 TValue ScrPrepareValue(const rtti::TTypeInfo* type, const Variant& value) {
     const Variant& v = DerefPValue(value);
     if (!type) return VariantToTValue(v);
+    // The common case first: a plain number for a number parameter needs no lookups.
+    if (IsNumberKind(type->Kind())) {
+        if (v.VType() == varInteger) return TValue::Int(v.RawInteger());
+        if (v.VType() == varDouble) return TValue::Float(v.RawDouble());
+    }
     if (const rtti::TClassInfo* c = type->AsClass()) return PrepareObject(c, v);
     if (type == rtti::TTypeOf<bool>::Get()) {
         bool truth = VariantIsString(v) ? !VarToStr(v).View().empty() : VarToInt64(v) != 0;

@@ -13,7 +13,9 @@ namespace vorn::engine {
 
 class ScriptText {
 public:
-    static constexpr size_t MaxLength = size_t(1) << 30;
+    // 2^28 code units (512 MiB): far beyond any audit script's text, and low enough that a
+    // runaway doubling loop ends in "Out of memory" before it exhausts the machine.
+    static constexpr size_t MaxLength = size_t(1) << 28;
 
     ScriptText() noexcept = default;
     explicit ScriptText(platform::UStringView text);

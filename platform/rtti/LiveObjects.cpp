@@ -52,12 +52,12 @@ int64_t TLiveObjects::Register(TObject* object) {
     return Add(object, nullptr, true);
 }
 
-const TLiveObjects::TSlot* TLiveObjects::Find(int64_t number) const {
+TLiveObjects::TSlot* TLiveObjects::Find(int64_t number) const {
     uint64_t bits = uint64_t(number);
     uint64_t index = (bits & 0xFFFFFFFFu);
     uint32_t generation = uint32_t(bits >> 32);
     if (index == 0 || index > FSlots.size()) return nullptr;
-    const TSlot& slot = FSlots[index - 1];
+    TSlot& slot = FSlots[index - 1];
     return slot.FUsed && slot.FGeneration == generation ? &slot : nullptr;
 }
 
@@ -68,7 +68,7 @@ void TLiveObjects::Unregister(int64_t number) noexcept {
     auto index = uint32_t((uint64_t(number) & 0xFFFFFFFFu) - 1);
     TSlot& slot = FSlots[index];
     FNumbers.erase(slot.FObject);
-    slot = TSlot{nullptr, nullptr, slot.FGeneration + 1, 0, false, false};
+    slot = TSlot{nullptr, nullptr, slot.FGeneration + 1, 0, false, false, nullptr, 0, nullptr};
     // A slot whose generation is used up is retired instead of reused, so an old number
     // can never name a new object.
     if (slot.FGeneration >= kMaxGeneration) return;
@@ -81,17 +81,34 @@ bool TLiveObjects::TryResolve(int64_t number, void*& object, const TClassInfo*& 
     classInfo = nullptr;
     if (number == 0) return true;
     std::lock_guard lock(FLock);
-    const TSlot* slot = Find(number);
+    TSlot* slot = Find(number);
     if (!slot) return false;
     if (!slot->FIsTObject) {
         object = slot->FObject;
         classInfo = slot->FClass;
         return true;
     }
-    auto part = static_cast<TObject*>(slot->FObject)->ClassPart();
+    auto part = ClassPartOf(*slot);
     object = part.first;
     classInfo = part.second;
     return true;
+}
+
+// A TObject's class part, from the slot's cache while the object's dynamic type is the
+// one cached (a vtable read instead of a registry lookup). Only a described class is
+// cached: a class described later must still be found. Called under FLock.
+std::pair<void*, const TClassInfo*> TLiveObjects::ClassPartOf(TSlot& slot) {
+    auto* object = static_cast<TObject*>(slot.FObject);
+    const std::type_info* type = &typeid(*object);
+    if (slot.FCachedType == type)
+        return {static_cast<char*>(slot.FObject) + slot.FCachedOffset, slot.FCachedClass};
+    auto part = object->ClassPart();
+    if (part.second && part.second != &TObject::ClassInfo()) {
+        slot.FCachedType = type;
+        slot.FCachedOffset = static_cast<char*>(part.first) - static_cast<char*>(slot.FObject);
+        slot.FCachedClass = part.second;
+    }
+    return part;
 }
 
 TObject* TLiveObjects::ResolveTObject(int64_t number) const {

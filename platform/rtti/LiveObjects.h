@@ -3,8 +3,10 @@
 // such a number is resolved here. Numbers are generation-checked slot handles, not
 // addresses, so a forged or stale number is a clean EInvalidCast, never a read of freed memory.
 
+#include <cstddef>
 #include <cstdint>
 #include <mutex>
+#include <typeinfo>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -49,12 +51,19 @@ private:
         uint32_t FNextFree = 0;
         bool FUsed = false;
         bool FIsTObject = false;
+        // For TObject entries, the last class lookup: the dynamic type it was made for,
+        // the offset of the class's part and the class. A changed dynamic type (the
+        // object under construction or destruction) misses and looks up again.
+        const std::type_info* FCachedType = nullptr;
+        std::ptrdiff_t FCachedOffset = 0;
+        const TClassInfo* FCachedClass = nullptr;
     };
     int64_t Add(void* object, const TClassInfo* classInfo, bool isTObject);
-    const TSlot* Find(int64_t number) const;
+    TSlot* Find(int64_t number) const;
+    static std::pair<void*, const TClassInfo*> ClassPartOf(TSlot& slot);
 
     mutable std::mutex FLock;
-    std::vector<TSlot> FSlots;
+    mutable std::vector<TSlot> FSlots; // mutable for the class cache filled while resolving
     uint32_t FFirstFree = 0; // slot index + 1; 0 when no slot is free
     std::unordered_map<const void*, int64_t> FNumbers;
 };

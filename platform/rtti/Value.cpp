@@ -118,22 +118,11 @@ void TValue::MoveFrom(TValue&& other) noexcept {
 
 TValue::TValue(const TValue& other) : FKind(TValueKind::vkEmpty), FType(nullptr), FInt(0) { CopyFrom(other); }
 
-TValue::TValue(TValue&& other) noexcept : FKind(TValueKind::vkEmpty), FType(nullptr), FInt(0) {
-    MoveFrom(std::move(other));
-}
-
 TValue& TValue::operator=(const TValue& other) {
     if (this == &other) return *this;
     TValue copy(other); // copy first: a failed copy leaves this value unchanged
     Release();
     MoveFrom(std::move(copy));
-    return *this;
-}
-
-TValue& TValue::operator=(TValue&& other) noexcept {
-    if (this == &other) return *this;
-    Release();
-    MoveFrom(std::move(other));
     return *this;
 }
 

@@ -32,9 +32,20 @@ class TValue {
 public:
     TValue() noexcept : FKind(TValueKind::vkEmpty), FType(nullptr), FInt(0) {}
     TValue(const TValue& other);
-    TValue(TValue&& other) noexcept;
+    // Moves of values that own nothing (numbers, objects, sets...) are inline copies;
+    // text and records go through MoveFrom.
+    TValue(TValue&& other) noexcept : FKind(TValueKind::vkEmpty), FType(nullptr), FInt(0) {
+        if (other.FKind < TValueKind::vkString) TakePlain(other);
+        else MoveFrom(std::move(other));
+    }
     TValue& operator=(const TValue& other);
-    TValue& operator=(TValue&& other) noexcept;
+    TValue& operator=(TValue&& other) noexcept {
+        if (this == &other) return *this;
+        if (FKind >= TValueKind::vkString) Release();
+        if (other.FKind < TValueKind::vkString) TakePlain(other);
+        else MoveFrom(std::move(other));
+        return *this;
+    }
     ~TValue() { if (FKind >= TValueKind::vkString) Release(); }
 
     static TValue Int(int64_t value) { TValue v; v.FKind = TValueKind::vkInteger; v.FInt = value; return v; }
@@ -87,6 +98,14 @@ private:
     void Release() noexcept;
     void CopyFrom(const TValue& other);
     void MoveFrom(TValue&& other) noexcept;
+    // MoveFrom for a value that owns nothing; this value must own nothing either.
+    void TakePlain(TValue& other) noexcept {
+        FKind = other.FKind;
+        FType = other.FType;
+        FUInt = other.FUInt;
+        other.FKind = TValueKind::vkEmpty;
+        other.FInt = 0;
+    }
 
     TValueKind FKind;
     const TTypeInfo* FType;
