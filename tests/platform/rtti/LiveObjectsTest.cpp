@@ -85,4 +85,17 @@ TEST(LiveObjects, CopiesHaveTheirOwnNumbersAndUndescribedClassesShowAsTObject) {
     EXPECT_EQ(a.ClassName(), "TPerson");
 }
 
+TEST(LiveObjects, RepeatedResolutionsGiveTheSameObjectAndClass) {
+    auto e = std::make_unique<TEmployee>();
+    TUndescribed u;
+    for (int round = 0; round < 3; ++round) {
+        auto [object, cls] = TLiveObjects::Instance().Resolve(e->ObjectNumber());
+        EXPECT_EQ(object, e.get()) << round;
+        EXPECT_EQ(cls, &TEmployee::ClassInfo()) << round;
+        auto [plain, plainClass] = TLiveObjects::Instance().Resolve(u.ObjectNumber());
+        EXPECT_EQ(plain, static_cast<TObject*>(&u)) << round;
+        EXPECT_EQ(plainClass, &TObject::ClassInfo()) << round;
+    }
+}
+
 } // namespace
