@@ -8,6 +8,8 @@
 #include <filesystem>
 #include <fstream>
 
+#include <unistd.h>
+
 #include "engine/compiler/CompiledImage.h"
 #include "engine/vm/EngineErrors.h"
 #include "tests/engine/compiler/BindingTestTypes.h"
@@ -219,7 +221,7 @@ TEST_F(CompiledImageTest, AMissingUsedUnitFailsTheLoadWithItsOwnError) {
 }
 
 TEST_F(CompiledImageTest, FilesHoldTheImage) {
-    const std::string path = testing::TempDir() + "image_test.bin";
+    const std::string path = testing::TempDir() + "image_test_" + std::to_string(::getpid()) + ".bin";
     CompileText("begin Print('from file'); end.");
     Script().SaveCodeToFile(path);
     TatScripter& other = Other();
@@ -244,7 +246,8 @@ class UnitFileTest : public CompiledImageTest {
 protected:
     void SetUp() override {
         CompiledImageTest::SetUp();
-        FFolder = testing::TempDir() + "unit_files_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed());
+        // One folder per test process: ctest runs the tests of this suite side by side.
+        FFolder = testing::TempDir() + "unit_files_" + std::to_string(::getpid());
         std::filesystem::create_directories(FFolder);
         Use(*FScripter);
     }

@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <unistd.h>
 
 #include "engine/vm/EngineErrors.h"
 
@@ -149,7 +150,7 @@ TEST_F(LibraryTest, TranslateDir) {
 }
 
 TEST_F(LibraryTest, SearchPathSkipsBlankLinesAndPrefersCompiledFiles) {
-    fs::path root = fs::temp_directory_path() / ("vorn-libtest-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
+    fs::path root = fs::temp_directory_path() / ("vorn-libtest-" + std::to_string(::getpid()));
     fs::create_directories(root / "one");
     fs::create_directories(root / "two");
     std::ofstream(root / "one" / "Tools.src") << "begin\nend\n";
