@@ -95,13 +95,14 @@ TatClasses* TatScript::Classes() { return FScripter ? &FScripter->Classes() : nu
 // as the number scripts hold for the object.
 int64_t TatScript::DefaultInstance(int32_t index) {
     TatObjects* list = nullptr;
+    int64_t position = index;  // 64-bit: a loaded image may hold any 32-bit operand
     if (index >= 0 && FScripter) list = &FScripter->DefaultInstances();
     if (index < -1) {
         list = FDefInstances.get();
-        index = -index - 2;
+        position = -position - 2;
     }
-    if (!list || index >= list->Count()) return 0;
-    return platform::rtti::TLiveObjects::Instance().NumberOf(list->GetItem(index)->Instance());
+    if (!list || position >= list->Count()) return 0;
+    return platform::rtti::TLiveObjects::Instance().NumberOf(list->GetItem(static_cast<int>(position))->Instance());
 }
 
 void TatScript::BeforeExecute(TatVirtualMachine* machine, std::string_view label) {
