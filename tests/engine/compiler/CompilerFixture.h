@@ -10,6 +10,7 @@
 
 #include "engine/compiler/EngineStartup.h"
 #include "engine/compiler/Scripter.h"
+#include "tests/engine/ScripterFixture.h"
 #include "tests/engine/compiler/TestLanguage.h"
 
 namespace vorn::engine::testlang {
@@ -17,31 +18,13 @@ namespace vorn::engine::testlang {
 // The libraries every started engine registers before any test library: General, Math, StrUtils.
 inline constexpr int kStandardLibraryCount = 3;
 
-class CompilerFixture : public ::testing::Test {
+class CompilerFixture : public ScripterFixture {
 protected:
     void SetUp() override {
         StartTestEngine(VORN_TEST_DATA);
-        FScripter = std::make_unique<TatScripter>();
-    }
-    void TearDown() override {
-        FScripter.reset();
-        StopEngine();
+        ScripterFixture::SetUp();
     }
 
-    TatScript& Script() { return *FScripter->CurrentScript(); }
-    void CompileText(const std::string& text) {
-        Script().SetSourceText(text);
-        Script().Compile();
-    }
-    // The message of the compile error the text gives, "" when it compiles.
-    std::string CompileErrorOf(const std::string& text) {
-        try {
-            CompileText(text);
-        } catch (const EatCompileError& e) {
-            return e.Message();
-        }
-        return {};
-    }
     static std::vector<TSimplifiedCode*> Code(const TatScript& script) {
         std::vector<TSimplifiedCode*> code;
         for (TSimplifiedCode* i = script.FirstInstruction(); i; i = i->Next) code.push_back(i);
@@ -53,7 +36,6 @@ protected:
         return text;
     }
 
-    std::unique_ptr<TatScripter> FScripter;
 };
 
 } // namespace vorn::engine::testlang

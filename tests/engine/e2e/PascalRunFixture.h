@@ -16,29 +16,20 @@
 #include "engine/languages/PascalScript.h"
 #include "engine/vm/ScriptValue.h"
 #include "engine/vm/VirtualMachine.h"
+#include "tests/engine/ScripterFixture.h"
 
 namespace vorn::engine::e2e {
 
-class PascalRunFixture : public ::testing::Test {
+class PascalRunFixture : public ScripterFixture {
 protected:
     void SetUp() override {
         StartEngine();
         RegisterPascalLanguage();
-        FScripter = std::make_unique<TatScripter>();
+        ScripterFixture::SetUp();
         FScripter->DefineMethod("Print", 1, tkNone, nullptr, TMachineProc::Of<&PascalRunFixture::Print>(this));
     }
-    void TearDown() override {
-        FScripter.reset();
-        StopEngine();
-    }
-
     void Print(TatVirtualMachine* machine) { FOutput += machine->GetInputArgAsString(0) + "\n"; }
 
-    TatScript& Script() { return *FScripter->CurrentScript(); }
-    void CompileText(const std::string& text) {
-        Script().SetSourceText(text);
-        Script().Compile();
-    }
     // Compiles `text` and runs its main block; returns what it wrote.
     std::string Run(const std::string& text) {
         FOutput.clear();
@@ -65,7 +56,6 @@ protected:
     }
     static std::string DataFile(const std::string& name) { return ReadFile(std::string(VORN_TEST_DATA) + "/scripts/" + name); }
 
-    std::unique_ptr<TatScripter> FScripter;
     std::string FOutput;
 };
 

@@ -13,6 +13,7 @@
 #include "engine/compiler/Scripter.h"
 #include "engine/languages/InstructionListing.h"
 #include "engine/languages/PascalScript.h"
+#include "tests/engine/ScripterFixture.h"
 
 namespace vorn::engine::pascaltest {
 
@@ -65,36 +66,16 @@ inline void RegisterTestHost(TatScripter& scripter) {
             if (TatMethod* m = general->MethodByName(name)) general->Methods().Remove(m);
 }
 
-class PascalFixture : public ::testing::Test {
+class PascalFixture : public ScripterFixture {
 protected:
     void SetUp() override {
         StartEngine();
         RegisterPascalLanguage();
-        FScripter = std::make_unique<TatScripter>();
+        ScripterFixture::SetUp();
         RegisterTestHost(*FScripter);
-    }
-    void TearDown() override {
-        FScripter.reset();
-        StopEngine();
-    }
-
-    TatScript& Script() { return *FScripter->CurrentScript(); }
-    void CompileText(const std::string& text) {
-        Script().SetSourceText(text);
-        Script().Compile();
-    }
-    // The compile error's full message, "" when the text compiles.
-    std::string CompileErrorOf(const std::string& text) {
-        try {
-            CompileText(text);
-        } catch (const EatCompileError& e) {
-            return e.Message();
-        }
-        return {};
     }
     std::string Listing() { return InstructionListing(Script().FirstInstruction()); }
 
-    std::unique_ptr<TatScripter> FScripter;
 };
 
 } // namespace vorn::engine::pascaltest
