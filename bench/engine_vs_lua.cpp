@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -26,7 +27,10 @@ using namespace vorn::engine;
 
 namespace {
 
-const std::filesystem::path ScriptDir = std::filesystem::path(__FILE__).parent_path() / "scripts";
+// VORN_BENCH_SCRIPTS names another folder of such pairs (smaller runs for profiling).
+const std::filesystem::path ScriptDir = std::getenv("VORN_BENCH_SCRIPTS")
+                                            ? std::filesystem::path(std::getenv("VORN_BENCH_SCRIPTS"))
+                                            : std::filesystem::path(__FILE__).parent_path() / "scripts";
 constexpr int Repeats = 3;
 
 std::string ReadFile(const std::filesystem::path& path) {

@@ -59,6 +59,18 @@ struct TSimplifiedCode {
         int64_t valueInt64;
         uint64_t valueUInt64;
     };
+    // The operands of the sequence this instruction heads (see Fused), gathered by the
+    // link step so that the fused step reads this one record instead of walking the
+    // sequence; never stored. Which fields a sequence uses is listed with its kind.
+    struct TFusedOperands {
+        pSimplifiedCode Exit = nullptr;    // the first instruction after the sequence
+        pSimplifiedCode Target = nullptr;  // the other way out (jump taken, or the loop test)
+        int32_t A = 0, B = 0, C = 0, X = 0;  // frame slots of the operands and the result
+        int32_t Low = 0, High = 0;           // the lowest and highest of the slots used
+        uint8_t Op = 0, Op2 = 0;           // the operators (inner and outer)
+        bool CIsSlot = false;              // the third operand is slot C, not Constant
+        Variant Constant;                  // a constant operand as its script value
+    } Fuse;
 
     explicit TSimplifiedCode(TInstruction op = inPrepare) noexcept : OpCode(op), vProc{} {}
     TSimplifiedCode(const TSimplifiedCode&) = delete;

@@ -76,6 +76,12 @@ public:
         std::swap(FType, other.FType);
         std::swap(FPayload, other.FPayload);
     }
+    // Becomes a plain (uncounted) kind with these payload bits, as its From... would.
+    VORN_VARIANT_INLINE void AssignPlain(TVarType type, uint64_t bits) noexcept {
+        if (IsManaged(FType)) ReleasePayload();
+        FType = type;
+        FPayload.FUInt64 = bits;
+    }
     // Drops what the value holds and leaves it empty.
     void Clear() noexcept { Variant().Swap(*this); }
 
@@ -114,6 +120,8 @@ public:
     TVarType VType() const noexcept { return FType; }
     bool IsArray() const noexcept { return (FType & varArray) != 0; }
     bool IsRef() const noexcept { return (FType & varByRef) != 0; }
+    // Whether the payload is a counted buffer or object (texts, arrays, automation objects).
+    bool HoldsCounted() const noexcept { return IsManaged(FType); }
 
     // Raw payload reads; each is only meaningful for the kinds that store it.
     int16_t RawSmallint() const noexcept { return FPayload.FInt16; }

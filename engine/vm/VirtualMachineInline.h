@@ -53,10 +53,29 @@ VORN_VM_HOT void TatVirtualMachine::NeedOperands(int32_t n) const {
 // pairs stay 32-bit where the result fits, anything wider is a 64-bit integer), which
 // take every other combination of kinds and every overflow.
 namespace vmfast {
-inline bool BothInt32(const Variant& a, const Variant& b) {
+// A plain number as the fused sequences carry it between their steps: kind and payload
+// bits, with no counted payload, so that it lives in registers.
+struct Plain {
+    TVarType Type;
+    uint64_t Bits;
+    static Plain Of(const Variant& v) noexcept { return {v.VType(), v.RawUInt64()}; }
+    static Plain Integer(int32_t v) noexcept { return {varInteger, static_cast<uint32_t>(v)}; }
+    static Plain Int64(int64_t v) noexcept { return {varInt64, static_cast<uint64_t>(v)}; }
+    static Plain Double(double v) noexcept { return {varDouble, std::bit_cast<uint64_t>(v)}; }
+    TVarType VType() const noexcept { return Type; }
+    int32_t RawInteger() const noexcept { return static_cast<int32_t>(static_cast<uint32_t>(Bits)); }
+    int64_t RawInt64() const noexcept { return static_cast<int64_t>(Bits); }
+    double RawDouble() const noexcept { return std::bit_cast<double>(Bits); }
+    void StoreTo(Variant& v) const noexcept { v.AssignPlain(Type, Bits); }
+};
+
+// The helpers below read a Variant or a Plain alike.
+template <class A, class B>
+inline bool BothInt32(const A& a, const B& b) {
     return a.VType() == varInteger && b.VType() == varInteger;
 }
-inline bool IntOf(const Variant& v, int64_t& x) {
+template <class V>
+inline bool IntOf(const V& v, int64_t& x) {
     if (v.VType() == varInt64) {
         x = v.RawInt64();
         return true;
@@ -67,7 +86,14 @@ inline bool IntOf(const Variant& v, int64_t& x) {
     }
     return false;
 }
-inline bool Ints(const Variant& a, const Variant& b, int64_t& x, int64_t& y) { return IntOf(a, x) && IntOf(b, y); }
+template <class A, class B>
+inline bool Ints(const A& a, const B& b, int64_t& x, int64_t& y) { return IntOf(a, x) && IntOf(b, y); }
+// The integer result of a with b: 32-bit pairs stay 32-bit where it fits.
+template <class A, class B>
+inline Plain IntResult(const A& a, const B& b, int64_t z) {
+    if (BothInt32(a, b) && z == int32_t(z)) return Plain::Integer(int32_t(z));
+    return Plain::Int64(z);
+}
 inline Variant Result(const Variant& a, const Variant& b, int64_t z) {
     if (BothInt32(a, b) && z == int32_t(z)) return Variant::FromInteger(int32_t(z));
     return Variant::FromInt64(z);
@@ -76,7 +102,8 @@ inline Variant Low32(int64_t z) { return Variant::FromInteger(static_cast<int32_
 // A pair the value operations compute in floating point: a double with a double or a
 // 32-bit integer. A finite result is what they give; anything else (overflow, division
 // by zero, other kinds) takes the value operation, which raises the fault.
-inline bool RealOf(const Variant& v, double& x) {
+template <class V>
+inline bool RealOf(const V& v, double& x) {
     if (v.VType() == varDouble) {
         x = v.RawDouble();
         return true;
@@ -87,7 +114,8 @@ inline bool RealOf(const Variant& v, double& x) {
     }
     return false;
 }
-inline bool Reals(const Variant& a, const Variant& b, double& x, double& y) {
+template <class A, class B>
+inline bool Reals(const A& a, const B& b, double& x, double& y) {
     return (a.VType() == varDouble || b.VType() == varDouble) && RealOf(a, x) && RealOf(b, y);
 }
 // x mod y for y != 0 and not (INT64_MIN, -1); operands that fit 32 bits take the much
@@ -100,14 +128,54 @@ inline int64_t Mod(int64_t x, int64_t y) {
 // The four arithmetic operators on plain integers and doubles with exactly the results of
 // their handlers' fast paths; false (nothing written) for anything those leave to the
 // value operations, which also raise the floating-point faults.
-VORN_VM_HOT bool Arith(unsigned op, const Variant& l, const Variant& r, Variant& out) {
+template <class L, class R>
+VORN_VM_HOT bool Arith(unsigned op, const L& l, const R& r, Plain& out) {
     int64_t x, y, z;
     double a, b, c;
+    // The two pairs loops spend their time on first: 32-bit integers (whose sums,
+    // differences and products always fit 64 bits) and doubles.
+    if (BothInt32(l, r)) {
+        x = l.RawInteger();
+        y = r.RawInteger();
+        switch (op) {
+        case inOperAdd: z = x + y; break;
+        case inOperSub: z = x - y; break;
+        case inOperMul: z = x * y; break;
+        case inOperMod:
+            if (y == 0) return false;
+            out = Plain::Integer(static_cast<int32_t>(static_cast<uint32_t>(Mod(x, y))));
+            return true;
+        case inOperSlash:
+            if (y == 0) return false;
+            out = Plain::Double(double(x) / double(y));
+            return true;
+        default: return false;
+        }
+        out = z == int32_t(z) ? Plain::Integer(int32_t(z)) : Plain::Int64(z);
+        return true;
+    }
+    if (l.VType() == varDouble && r.VType() == varDouble) {
+        a = l.RawDouble();
+        b = r.RawDouble();
+        switch (op) {
+        case inOperAdd: c = a + b; break;
+        case inOperSub: c = a - b; break;
+        case inOperMul: c = a * b; break;
+        case inOperSlash:
+            if (b == 0) return false;
+            c = a / b;
+            break;
+        default: return false;
+        }
+        if (!std::isfinite(c)) return false;
+        out = Plain::Double(c);
+        return true;
+    }
     switch (op) {
     case inOperAdd:
         if (Ints(l, r, x, y)) {
             if (__builtin_add_overflow(x, y, &z)) return false;
-            out = Result(l, r, z);
+            out = IntResult(l, r, z);
             return true;
         }
         if (!Reals(l, r, a, b)) return false;
@@ -116,7 +184,7 @@ VORN_VM_HOT bool Arith(unsigned op, const Variant& l, const Variant& r, Variant&
     case inOperSub:
         if (Ints(l, r, x, y)) {
             if (__builtin_sub_overflow(x, y, &z)) return false;
-            out = Result(l, r, z);
+            out = IntResult(l, r, z);
             return true;
         }
         if (!Reals(l, r, a, b)) return false;
@@ -125,7 +193,7 @@ VORN_VM_HOT bool Arith(unsigned op, const Variant& l, const Variant& r, Variant&
     case inOperMul:
         if (Ints(l, r, x, y)) {
             if (__builtin_mul_overflow(x, y, &z)) return false;
-            out = Result(l, r, z);
+            out = IntResult(l, r, z);
             return true;
         }
         if (!Reals(l, r, a, b)) return false;
@@ -137,12 +205,12 @@ VORN_VM_HOT bool Arith(unsigned op, const Variant& l, const Variant& r, Variant&
         break;
     case inOperMod:
         if (!Ints(l, r, x, y) || y == 0 || (x == INT64_MIN && y == -1)) return false;
-        out = Low32(Mod(x, y));
+        out = Plain::Integer(static_cast<int32_t>(static_cast<uint32_t>(Mod(x, y))));
         return true;
     default: return false;
     }
     if (!std::isfinite(c)) return false;
-    out = Variant::FromDouble(c);
+    out = Plain::Double(c);
     return true;
 }
 // Stores a finite result into `l`; false leaves it to the value operation.
@@ -375,14 +443,27 @@ inline void TatVirtualMachine::LeaveCall() {
 }
 
 // ---- Fused sequences (see FuseSequences) -----------------------------------------------------
+// Each returns the instruction to go on with, or null when its operands are not the plain
+// numbers it computes on: the loop then runs the head alone, which gives the same result
+// or raises the error the plain sequence would. Nothing is changed before a step knows it
+// can finish. A destination that holds a counted value is left to the plain
+// instructions too (they release it), which keeps these steps free of calls.
 
-// A frame slot in range, or null (the fused forms then run their head alone, which
-// raises the error where the plain sequence would).
-VORN_VM_HOT Variant* TatVirtualMachine::FrameSlotOrNull(int32_t index) {
-    int32_t slot = FStackBase + index;
-    if (static_cast<uint32_t>(slot) >= static_cast<uint32_t>(StackSize)) return nullptr;
-    return &FProcStack[size_t(slot)];
+// The running routine's frame when the sequence's slots Low..High lie on the value stack.
+VORN_VM_HOT Variant* TatVirtualMachine::FusedFrame(const TSimplifiedCode::TFusedOperands& f) {
+    const int64_t base = FStackBase;
+    if (base + f.Low < 0 || base + f.High >= StackSize) return nullptr;
+    return FProcStack.get() + base;
 }
+
+namespace vmfast {
+// Writes a plain result into `dest`; false when `dest` holds a counted value.
+VORN_VM_HOT bool StorePlain(Variant& dest, Plain p) {
+    if (dest.HoldsCounted()) return false;
+    p.StoreTo(dest);
+    return true;
+}
+} // namespace vmfast
 
 // x compare y for the comparison opcodes (inOperNE for any other).
 inline bool CompareInts(TInstruction compare, int64_t x, int64_t y) {
@@ -396,180 +477,143 @@ inline bool CompareInts(TInstruction compare, int64_t x, int64_t y) {
     }
 }
 
-// The frame slot of a PushVar when it holds a plain integer.
-inline bool LocalInt(const Variant& v, int64_t& x) { return vmfast::IntOf(v, x); }
-
-VORN_VM_FUSED bool TatVirtualMachine::FusedCompareJump(TSimplifiedCode* head) {
-    TSimplifiedCode* second = head->Next;
-    TSimplifiedCode* compare = second->Next;
-    TSimplifiedCode* jump = compare->Next;
-    Variant* a = FrameSlotOrNull(head->vInteger);
-    Variant* b = FrameSlotOrNull(second->vInteger);
+// PushVar a; PushVar b; compare; JumpIfFalse on plain integers.
+VORN_VM_FUSED TSimplifiedCode* TatVirtualMachine::FusedCompareJump(TSimplifiedCode* head) {
+    const TSimplifiedCode::TFusedOperands& f = head->Fuse;
+    Variant* frame = FusedFrame(f);
     int64_t x, y;
-    if (a == nullptr || b == nullptr || !LocalInt(*a, x) || !LocalInt(*b, y)) return false;
-    FNextInstruction = CompareInts(compare->OpCode, x, y) ? jump->Next : reinterpret_cast<TSimplifiedCode*>(jump->vPointer);
-    return true;
+    if (frame == nullptr || !vmfast::IntOf(frame[f.A], x) || !vmfast::IntOf(frame[f.B], y)) return nullptr;
+    return CompareInts(TInstruction(f.Op), x, y) ? f.Exit : f.Target;
 }
 
-VORN_VM_FUSED bool TatVirtualMachine::FusedStepJump(TSimplifiedCode* head) {
-    TSimplifiedCode* var = head->Next;
-    TSimplifiedCode* jump = var->Next->Next;
-    Variant& slot = FrameSlot(var->vInteger);
-    const Variant step = BigIntToScriptValue(head->valueUInt64, head->vByte != 0);
+// PushInteger c; PushVar i; OperAdd; Jump back to StoreVar i: the step of a for loop.
+VORN_VM_FUSED TSimplifiedCode* TatVirtualMachine::FusedStepJump(TSimplifiedCode* head) {
+    const TSimplifiedCode::TFusedOperands& f = head->Fuse;
+    Variant* frame = FusedFrame(f);
+    if (frame == nullptr) return nullptr;
+    Variant& slot = frame[f.X];
     int64_t x, y, z;
-    if (!vmfast::Ints(step, slot, x, y) || __builtin_add_overflow(x, y, &z)) return false;
-    slot = vmfast::Result(step, slot, z);
+    if (!vmfast::Ints(f.Constant, slot, x, y) || __builtin_add_overflow(x, y, &z)) return nullptr;
+    vmfast::IntResult(f.Constant, slot, z).StoreTo(slot);
     // The loop test after the store is usually fused as well: run it right here.
-    TSimplifiedCode* test = reinterpret_cast<TSimplifiedCode*>(jump->vPointer)->Next;
-    FNextInstruction = test;
-    if (test->Fused == fuCompareJump && test != FStopInstruction && FAttention == 0) FusedCompareJump(test);
-    return true;
+    TSimplifiedCode* test = f.Target;
+    if (test->Fused == fuCompareJump && test != FStopInstruction && FAttention == 0)
+        if (TSimplifiedCode* next = FusedCompareJump(test)) return next;
+    return test;
 }
 
-VORN_VM_FUSED bool TatVirtualMachine::FusedPushVarMod(TSimplifiedCode* head) {
-    TSimplifiedCode* divisor = head->Next;
-    const Variant d = BigIntToScriptValue(divisor->valueUInt64, divisor->vByte != 0);
-    const Variant& v = FrameSlot(head->vInteger);
+// PushVar a; PushInteger c; OperMod: pushes a mod c.
+VORN_VM_FUSED TSimplifiedCode* TatVirtualMachine::FusedPushVarMod(TSimplifiedCode* head) {
+    const TSimplifiedCode::TFusedOperands& f = head->Fuse;
+    Variant* frame = FusedFrame(f);
     int64_t x, y;
-    if (!vmfast::Ints(v, d, x, y) || y == 0 || (x == INT64_MIN && y == -1)) return false;
-    if (FStackTop >= StackSize) StackOverflow();
-    FProcStack[size_t(FStackTop++)] = vmfast::Low32(vmfast::Mod(x, y));
-    FNextInstruction = divisor->Next->Next;
-    return true;
+    if (frame == nullptr || FStackTop >= StackSize || !vmfast::Ints(frame[f.A], f.Constant, x, y) || y == 0 ||
+        (x == INT64_MIN && y == -1))
+        return nullptr;
+    const auto mod = vmfast::Plain::Integer(static_cast<int32_t>(static_cast<uint32_t>(vmfast::Mod(x, y))));
+    if (!vmfast::StorePlain(FProcStack[size_t(FStackTop)], mod)) return nullptr;
+    ++FStackTop;
+    return f.Exit;
 }
 
-VORN_VM_FUSED bool TatVirtualMachine::FusedAddStore(TSimplifiedCode* head) {
-    if (FStackTop < 2) return false;
-    Variant& l = FProcStack[size_t(FStackTop - 2)];
-    const Variant& r = FProcStack[size_t(FStackTop - 1)];
-    int64_t x, y, z;
-    double a, b;
-    TSimplifiedCode* store = head->Next;
-    if (vmfast::Ints(l, r, x, y) && !__builtin_add_overflow(x, y, &z)) {
-        FrameSlot(store->vInteger) = vmfast::Result(l, r, z);
-    } else if (vmfast::Reals(l, r, a, b) && std::isfinite(a + b)) {
-        FrameSlot(store->vInteger) = Variant::FromDouble(a + b);
-    } else {
-        return false;
-    }
+// OperAdd; StoreVar x: x := the sum of the two values on top.
+VORN_VM_FUSED TSimplifiedCode* TatVirtualMachine::FusedAddStore(TSimplifiedCode* head) {
+    const TSimplifiedCode::TFusedOperands& f = head->Fuse;
+    Variant* frame = FusedFrame(f);
+    vmfast::Plain sum;
+    if (frame == nullptr || FStackTop < 2 || FStackTop > StackSize ||
+        !vmfast::Arith(inOperAdd, FProcStack[size_t(FStackTop - 2)], FProcStack[size_t(FStackTop - 1)], sum) ||
+        !vmfast::StorePlain(frame[f.X], sum))
+        return nullptr;
     FStackTop -= 2;
-    FNextInstruction = store->Next;
-    return true;
-}
-
-// The constant of a PushInteger or PushDouble.
-inline Variant ConstantOf(const TSimplifiedCode* i) {
-    if (i->OpCode == inPushDouble) return Variant::FromDouble(i->vDouble);
-    return BigIntToScriptValue(i->valueUInt64, i->vByte != 0);
+    return f.Exit;
 }
 
 // PushVar a; PushVar b; Op: pushes a Op b.
-VORN_VM_FUSED bool TatVirtualMachine::FusedVarVarOp(TSimplifiedCode* head) {
-    TSimplifiedCode* second = head->Next;
-    TSimplifiedCode* op = second->Next;
-    Variant* a = FrameSlotOrNull(head->vInteger);
-    Variant* b = FrameSlotOrNull(second->vInteger);
-    if (a == nullptr || b == nullptr || FStackTop >= StackSize) return false;
-    if (!vmfast::Arith(op->OpCode, *a, *b, FProcStack[size_t(FStackTop)])) return false;
+VORN_VM_FUSED TSimplifiedCode* TatVirtualMachine::FusedVarVarOp(TSimplifiedCode* head) {
+    const TSimplifiedCode::TFusedOperands& f = head->Fuse;
+    Variant* frame = FusedFrame(f);
+    vmfast::Plain result;
+    if (frame == nullptr || FStackTop >= StackSize || !vmfast::Arith(f.Op, frame[f.A], frame[f.B], result) ||
+        !vmfast::StorePlain(FProcStack[size_t(FStackTop)], result))
+        return nullptr;
     ++FStackTop;
-    FNextInstruction = op->Next;
-    return true;
+    return f.Exit;
 }
 
 // PushVar a; PushInteger/PushDouble c; Op: pushes a Op c.
-VORN_VM_FUSED bool TatVirtualMachine::FusedVarConstOp(TSimplifiedCode* head) {
-    TSimplifiedCode* constant = head->Next;
-    TSimplifiedCode* op = constant->Next;
-    Variant* a = FrameSlotOrNull(head->vInteger);
-    if (a == nullptr || FStackTop >= StackSize) return false;
-    if (!vmfast::Arith(op->OpCode, *a, ConstantOf(constant), FProcStack[size_t(FStackTop)])) return false;
+VORN_VM_FUSED TSimplifiedCode* TatVirtualMachine::FusedVarConstOp(TSimplifiedCode* head) {
+    const TSimplifiedCode::TFusedOperands& f = head->Fuse;
+    Variant* frame = FusedFrame(f);
+    vmfast::Plain result;
+    if (frame == nullptr || FStackTop >= StackSize || !vmfast::Arith(f.Op, frame[f.A], f.Constant, result) ||
+        !vmfast::StorePlain(FProcStack[size_t(FStackTop)], result))
+        return nullptr;
     ++FStackTop;
-    FNextInstruction = op->Next;
-    return true;
+    return f.Exit;
 }
 
 // PushVar a; PushInteger c; compare; JumpIfFalse on plain integers.
-VORN_VM_FUSED bool TatVirtualMachine::FusedCompareConstJump(TSimplifiedCode* head) {
-    TSimplifiedCode* constant = head->Next;
-    TSimplifiedCode* compare = constant->Next;
-    TSimplifiedCode* jump = compare->Next;
-    Variant* a = FrameSlotOrNull(head->vInteger);
+VORN_VM_FUSED TSimplifiedCode* TatVirtualMachine::FusedCompareConstJump(TSimplifiedCode* head) {
+    const TSimplifiedCode::TFusedOperands& f = head->Fuse;
+    Variant* frame = FusedFrame(f);
     int64_t x, y;
-    if (a == nullptr || !LocalInt(*a, x) ||
-        !LocalInt(BigIntToScriptValue(constant->valueUInt64, constant->vByte != 0), y))
-        return false;
-    FNextInstruction = CompareInts(compare->OpCode, x, y) ? jump->Next : reinterpret_cast<TSimplifiedCode*>(jump->vPointer);
-    return true;
+    if (frame == nullptr || !vmfast::IntOf(frame[f.A], x) || !vmfast::IntOf(f.Constant, y)) return nullptr;
+    return CompareInts(TInstruction(f.Op), x, y) ? f.Exit : f.Target;
 }
 
 // PushVar a; PushVar b; PushVar/PushInteger/PushDouble c; Inner; Outer; StoreVar x:
 // x := a Outer (b Inner c).
-VORN_VM_FUSED bool TatVirtualMachine::FusedThreeOpStore(TSimplifiedCode* head) {
-    TSimplifiedCode* second = head->Next;
-    TSimplifiedCode* third = second->Next;
-    TSimplifiedCode* inner = third->Next;
-    TSimplifiedCode* outer = inner->Next;
-    TSimplifiedCode* store = outer->Next;
-    Variant* a = FrameSlotOrNull(head->vInteger);
-    Variant* b = FrameSlotOrNull(second->vInteger);
-    Variant* x = FrameSlotOrNull(store->vInteger);
-    if (a == nullptr || b == nullptr || x == nullptr) return false;
-    Variant t;
-    if (third->OpCode == inPushVar) {
-        Variant* c = FrameSlotOrNull(third->vInteger);
-        if (c == nullptr || !vmfast::Arith(inner->OpCode, *b, *c, t)) return false;
-    } else if (!vmfast::Arith(inner->OpCode, *b, ConstantOf(third), t)) {
-        return false;
-    }
-    Variant result;
-    if (!vmfast::Arith(outer->OpCode, *a, t, result)) return false;
-    *x = result;
-    FNextInstruction = store->Next;
-    return true;
+VORN_VM_FUSED TSimplifiedCode* TatVirtualMachine::FusedThreeOpStore(TSimplifiedCode* head) {
+    const TSimplifiedCode::TFusedOperands& f = head->Fuse;
+    Variant* frame = FusedFrame(f);
+    if (frame == nullptr) return nullptr;
+    vmfast::Plain inner, result;
+    const bool innerDone = f.CIsSlot ? vmfast::Arith(f.Op, frame[f.B], frame[f.C], inner)
+                                     : vmfast::Arith(f.Op, frame[f.B], f.Constant, inner);
+    if (!innerDone || !vmfast::Arith(f.Op2, frame[f.A], inner, result) || !vmfast::StorePlain(frame[f.X], result))
+        return nullptr;
+    return f.Exit;
 }
 
 // StoreVar x; PushVar x (a routine's Result before its return): x takes a copy of the
 // top value, which stays; a reference on top is left to the plain pair.
-VORN_VM_FUSED bool TatVirtualMachine::FusedStorePush(TSimplifiedCode* head) {
-    Variant* x = FrameSlotOrNull(head->vInteger);
-    if (x == nullptr || FStackTop < 1 || FStackTop > StackSize) return false;
+VORN_VM_FUSED TSimplifiedCode* TatVirtualMachine::FusedStorePush(TSimplifiedCode* head) {
+    const TSimplifiedCode::TFusedOperands& f = head->Fuse;
+    Variant* frame = FusedFrame(f);
+    if (frame == nullptr || FStackTop < 1 || FStackTop > StackSize) return nullptr;
     const Variant& top = FProcStack[size_t(FStackTop - 1)];
-    if (top.IsRef()) return false;
-    *x = top;
-    FNextInstruction = head->Next->Next;
-    return true;
+    if (top.IsRef()) return nullptr;
+    frame[f.X] = top;
+    return f.Exit;
 }
 
 // PushVar a; PushInteger/PushDouble c; Op; StoreVar x: x := a Op c.
-VORN_VM_FUSED bool TatVirtualMachine::FusedVarConstOpStore(TSimplifiedCode* head) {
-    TSimplifiedCode* constant = head->Next;
-    TSimplifiedCode* op = constant->Next;
-    TSimplifiedCode* store = op->Next;
-    Variant* a = FrameSlotOrNull(head->vInteger);
-    Variant* x = FrameSlotOrNull(store->vInteger);
-    if (a == nullptr || x == nullptr) return false;
-    Variant result;
-    if (!vmfast::Arith(op->OpCode, *a, ConstantOf(constant), result)) return false;
-    *x = result;
-    FNextInstruction = store->Next;
-    return true;
+VORN_VM_FUSED TSimplifiedCode* TatVirtualMachine::FusedVarConstOpStore(TSimplifiedCode* head) {
+    const TSimplifiedCode::TFusedOperands& f = head->Fuse;
+    Variant* frame = FusedFrame(f);
+    vmfast::Plain result;
+    if (frame == nullptr || !vmfast::Arith(f.Op, frame[f.A], f.Constant, result) ||
+        !vmfast::StorePlain(frame[f.X], result))
+        return nullptr;
+    return f.Exit;
 }
 
 // PushVar a; OperNeg; StoreVar x: x := -a for a double or an Integer other than its minimum.
-VORN_VM_FUSED bool TatVirtualMachine::FusedNegStore(TSimplifiedCode* head) {
-    TSimplifiedCode* store = head->Next->Next;
-    Variant* a = FrameSlotOrNull(head->vInteger);
-    Variant* x = FrameSlotOrNull(store->vInteger);
-    if (a == nullptr || x == nullptr) return false;
-    if (a->VType() == varDouble) {
-        *x = Variant::FromDouble(-a->RawDouble());
-    } else if (a->VType() == varInteger && a->RawInteger() != INT32_MIN) {
-        *x = Variant::FromInteger(-a->RawInteger());
+VORN_VM_FUSED TSimplifiedCode* TatVirtualMachine::FusedNegStore(TSimplifiedCode* head) {
+    const TSimplifiedCode::TFusedOperands& f = head->Fuse;
+    Variant* frame = FusedFrame(f);
+    if (frame == nullptr) return nullptr;
+    const Variant& a = frame[f.A];
+    vmfast::Plain result;
+    if (a.VType() == varDouble) {
+        result = {varDouble, a.RawUInt64() ^ (uint64_t(1) << 63)};
+    } else if (a.VType() == varInteger && a.RawInteger() != INT32_MIN) {
+        result = vmfast::Plain::Integer(-a.RawInteger());
     } else {
-        return false;
+        return nullptr;
     }
-    FNextInstruction = store->Next;
-    return true;
+    return vmfast::StorePlain(frame[f.X], result) ? f.Exit : nullptr;
 }
 
 } // namespace vorn::engine

@@ -4,10 +4,12 @@
 // out of range, a call of something that is not a routine entry, a try statement whose
 // parts are out of order) is refused here as an internal error.
 
+#include <algorithm>
 #include <vector>
 
 #include "engine/compiler/ClassRegistry.h"
 #include "engine/vm/EngineErrors.h"
+#include "engine/vm/ScriptValue.h"
 #include "engine/vm/VirtualMachine.h"
 
 namespace vorn::engine {
@@ -168,6 +170,22 @@ bool IsArith(TInstruction op) { return op == inOperAdd || op == inOperSub || op 
 
 } // namespace
 
+// The range of frame slots the fused sequence headed by `head` reads and writes.
+void TatVirtualMachine::SpanFusedSlots(TSimplifiedCode& head) {
+    TSimplifiedCode::TFusedOperands& f = head.Fuse;
+    std::vector<int32_t> slots;
+    switch (head.Fused) {
+    case fuThreeOpStore: slots = {f.A, f.B, f.X}; if (f.CIsSlot) slots.push_back(f.C); break;
+    case fuCompareJump: case fuVarVarOp: slots = {f.A, f.B}; break;
+    case fuVarConstOpStore: case fuNegStore: slots = {f.A, f.X}; break;
+    case fuPushVarMod: case fuVarConstOp: case fuCompareConstJump: slots = {f.A}; break;
+    case fuStepJump: case fuAddStore: case fuStorePush: slots = {f.X}; break;
+    default: return;
+    }
+    f.Low = *std::min_element(slots.begin(), slots.end());
+    f.High = *std::max_element(slots.begin(), slots.end());
+}
+
 // Marks the heads of the hot sequences loops compile to. A sequence is fused only when
 // its jumps leave no try statement; entering it in the middle (a jump target there) runs
 // the plain instructions, since only the head is marked.
@@ -188,42 +206,96 @@ void TatVirtualMachine::FuseSequences(const std::vector<TSimplifiedCode*>& table
         return k < n && !boundary[k] ? table[k]->OpCode : TInstruction(InstructionCount);
     };
     auto inner = [&](size_t k) { return k < n && !jumpedTo[k] ? op(k) : TInstruction(InstructionCount); };
+    auto at = [&](size_t k) { return table[k]; };
+    auto constant = [](const TSimplifiedCode* c) {
+        return c->OpCode == inPushDouble ? Variant::FromDouble(c->vDouble)
+                                         : BigIntToScriptValue(c->valueUInt64, c->vByte != 0);
+    };
     for (size_t k = 0; k < n; ++k) {
         TSimplifiedCode* i = table[k];
         i->Fused = 0;
+        i->Fuse = TSimplifiedCode::TFusedOperands{};
+        TSimplifiedCode::TFusedOperands& f = i->Fuse;
         const TInstruction third = inner(k + 2);
         if (op(k) == inPushVar && inner(k + 1) == inPushVar &&
             (third == inPushVar || third == inPushInteger || third == inPushDouble) &&
             (IsArith(inner(k + 3)) || inner(k + 3) == inOperMod) && IsArith(inner(k + 4)) && inner(k + 5) == inStoreVar) {
             i->Fused = fuThreeOpStore;
+            f.A = i->vInteger;
+            f.B = at(k + 1)->vInteger;
+            f.CIsSlot = third == inPushVar;
+            if (f.CIsSlot) f.C = at(k + 2)->vInteger;
+            else f.Constant = constant(at(k + 2));
+            f.Op = at(k + 3)->OpCode;
+            f.Op2 = at(k + 4)->OpCode;
+            f.X = at(k + 5)->vInteger;
+            f.Exit = at(k + 5)->Next;
         } else if (op(k) == inPushVar && inner(k + 1) == inPushVar && IsCompare(inner(k + 2)) && inner(k + 3) == inJumpIfFalse &&
             table[k + 3]->Dummy == 0) {
             i->Fused = fuCompareJump;
+            f.A = i->vInteger;
+            f.B = at(k + 1)->vInteger;
+            f.Op = at(k + 2)->OpCode;
+            f.Exit = at(k + 3)->Next;
+            f.Target = reinterpret_cast<TSimplifiedCode*>(at(k + 3)->vPointer);
         } else if (op(k) == inPushInteger && inner(k + 1) == inPushVar && inner(k + 2) == inOperAdd && inner(k + 3) == inJump &&
                    table[k + 3]->Dummy == 0) {
             auto* target = reinterpret_cast<TSimplifiedCode*>(table[k + 3]->vPointer);
-            if (target && target->OpCode == inStoreVar && target->vInteger == table[k + 1]->vInteger)
+            if (target && target->OpCode == inStoreVar && target->vInteger == table[k + 1]->vInteger) {
                 i->Fused = fuStepJump;
+                f.Constant = constant(i);
+                f.X = target->vInteger;
+                f.Target = target->Next;
+            }
         } else if (op(k) == inPushVar && inner(k + 1) == inPushInteger && inner(k + 2) == inOperMod) {
             i->Fused = fuPushVarMod;
+            f.A = i->vInteger;
+            f.Constant = constant(at(k + 1));
+            f.Exit = at(k + 2)->Next;
         } else if (op(k) == inOperAdd && inner(k + 1) == inStoreVar) {
             i->Fused = fuAddStore;
+            f.X = at(k + 1)->vInteger;
+            f.Exit = at(k + 1)->Next;
         } else if (op(k) == inPushVar && inner(k + 1) == inPushVar && IsArith(inner(k + 2))) {
             i->Fused = fuVarVarOp;
+            f.A = i->vInteger;
+            f.B = at(k + 1)->vInteger;
+            f.Op = at(k + 2)->OpCode;
+            f.Exit = at(k + 2)->Next;
         } else if (op(k) == inPushVar && (inner(k + 1) == inPushInteger || inner(k + 1) == inPushDouble) &&
                    IsArith(inner(k + 2)) && inner(k + 3) == inStoreVar) {
             i->Fused = fuVarConstOpStore;
+            f.A = i->vInteger;
+            f.Constant = constant(at(k + 1));
+            f.Op = at(k + 2)->OpCode;
+            f.X = at(k + 3)->vInteger;
+            f.Exit = at(k + 3)->Next;
         } else if (op(k) == inPushVar && inner(k + 1) == inOperNeg && inner(k + 2) == inStoreVar) {
             i->Fused = fuNegStore;
+            f.A = i->vInteger;
+            f.X = at(k + 2)->vInteger;
+            f.Exit = at(k + 2)->Next;
         } else if (op(k) == inPushVar && (inner(k + 1) == inPushInteger || inner(k + 1) == inPushDouble) &&
                    IsArith(inner(k + 2))) {
             i->Fused = fuVarConstOp;
+            f.A = i->vInteger;
+            f.Constant = constant(at(k + 1));
+            f.Op = at(k + 2)->OpCode;
+            f.Exit = at(k + 2)->Next;
         } else if (op(k) == inStoreVar && inner(k + 1) == inPushVar && table[k + 1]->vInteger == i->vInteger) {
             i->Fused = fuStorePush;
+            f.X = i->vInteger;
+            f.Exit = at(k + 1)->Next;
         } else if (op(k) == inPushVar && inner(k + 1) == inPushInteger && IsCompare(inner(k + 2)) &&
                    inner(k + 3) == inJumpIfFalse && table[k + 3]->Dummy == 0) {
             i->Fused = fuCompareConstJump;
+            f.A = i->vInteger;
+            f.Constant = constant(at(k + 1));
+            f.Op = at(k + 2)->OpCode;
+            f.Exit = at(k + 3)->Next;
+            f.Target = reinterpret_cast<TSimplifiedCode*>(at(k + 3)->vPointer);
         }
+        SpanFusedSlots(*i);
     }
 }
 

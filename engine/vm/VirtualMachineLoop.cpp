@@ -124,39 +124,33 @@ void TatVirtualMachine::RunLoop(int32_t baseFrame, int32_t baseHandler) {
     if (IsPlainOp(Name)) VORN_VM_NEXT_PLAIN();  \
     VORN_VM_NEXT();
 #include "engine/vm/Instructions.def"
-op_fuCompareJump:
-    if (!FusedCompareJump(inst)) _PushVar();
-    VORN_VM_NEXT();
-op_fuStepJump:
-    if (!FusedStepJump(inst)) _PushInteger();
-    VORN_VM_NEXT();
-op_fuPushVarMod:
-    if (!FusedPushVarMod(inst)) _PushVar();
-    VORN_VM_NEXT();
-op_fuAddStore:
-    if (!FusedAddStore(inst)) _OperAdd();
-    VORN_VM_NEXT();
-op_fuVarVarOp:
-    if (!FusedVarVarOp(inst)) _PushVar();
-    VORN_VM_NEXT();
-op_fuVarConstOpStore:
-    if (!FusedVarConstOpStore(inst)) _PushVar();
-    VORN_VM_NEXT();
-op_fuNegStore:
-    if (!FusedNegStore(inst)) _PushVar();
-    VORN_VM_NEXT();
-op_fuVarConstOp:
-    if (!FusedVarConstOp(inst)) _PushVar();
-    VORN_VM_NEXT();
-op_fuCompareConstJump:
-    if (!FusedCompareConstJump(inst)) _PushVar();
-    VORN_VM_NEXT();
-op_fuThreeOpStore:
-    if (!FusedThreeOpStore(inst)) _PushVar();
-    VORN_VM_NEXT();
-op_fuStorePush:
-    if (!FusedStorePush(inst)) _StoreVar();
-    VORN_VM_NEXT();
+#define VORN_VM_FUSED_STEP(Kind, Handler, Head)                                                    \
+    op_##Kind : {                                                                                  \
+        TSimplifiedCode* next = Handler(inst);                                                     \
+        if (next == nullptr) {                                                                     \
+            Head();                                                                                \
+            VORN_VM_NEXT();                                                                        \
+        }                                                                                          \
+        if (next == FStopInstruction || FAttention != 0) {                                         \
+            FNextInstruction = next;                                                               \
+            if (!AfterInstruction(baseFrame, baseHandler)) return;                                 \
+            next = FNextInstruction;                                                               \
+        }                                                                                          \
+        inst = FCurrentInstruction = next;                                                         \
+        VORN_VM_START();                                                                           \
+    }
+    VORN_VM_FUSED_STEP(fuCompareJump, FusedCompareJump, _PushVar)
+    VORN_VM_FUSED_STEP(fuStepJump, FusedStepJump, _PushInteger)
+    VORN_VM_FUSED_STEP(fuPushVarMod, FusedPushVarMod, _PushVar)
+    VORN_VM_FUSED_STEP(fuAddStore, FusedAddStore, _OperAdd)
+    VORN_VM_FUSED_STEP(fuVarVarOp, FusedVarVarOp, _PushVar)
+    VORN_VM_FUSED_STEP(fuVarConstOpStore, FusedVarConstOpStore, _PushVar)
+    VORN_VM_FUSED_STEP(fuNegStore, FusedNegStore, _PushVar)
+    VORN_VM_FUSED_STEP(fuVarConstOp, FusedVarConstOp, _PushVar)
+    VORN_VM_FUSED_STEP(fuCompareConstJump, FusedCompareConstJump, _PushVar)
+    VORN_VM_FUSED_STEP(fuThreeOpStore, FusedThreeOpStore, _PushVar)
+    VORN_VM_FUSED_STEP(fuStorePush, FusedStorePush, _StoreVar)
+#undef VORN_VM_FUSED_STEP
 op_default:
     _ExecFun();
     VORN_VM_NEXT();

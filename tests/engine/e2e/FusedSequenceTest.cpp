@@ -40,6 +40,13 @@ const FusedCase Cases[] = {
      "!Floating point division by zero"},
     {"IntegerModByZero", "var a, b, x: integer; begin a := 1; b := 0; x := a + a mod b; Print(x); end.",
      "!Division by zero"},
+    {"CountedDestination", "var a, x: variant; begin x := 'text'; a := 2; x := a * 3; Print(x); end.", "6\n"},
+    {"MixedKinds", "var i: integer; d: double; begin d := 0.5; for i := 1 to 3 do d := d + i / 2; Print(d); end.",
+     "3.5\n"},
+    {"ArgumentsInRoutine",
+     "function Sum(n, m: integer): integer; var i: integer; begin Result := 0;"
+     " for i := n to m do Result := Result + i * n; end; begin Print(Sum(2, 4)); end.",
+     "18\n"},
     {"FloatOverflow", "var a, x: double; begin a := 1e308; x := a * 10.0; Print(x); end.", "!Floating point overflow"},
 };
 
