@@ -37,6 +37,10 @@ struct TSimplifiedCode {
     // Set by the machine's link step when this instruction heads a sequence it runs as
     // one step (0 for none); never stored in compiled images, which keep the opcodes.
     uint8_t Fused = 0;
+    // What the interpreter loop dispatches on while nothing watches the run: Fused when
+    // set, the opcode otherwise. Also set by the link step and never stored; whatever
+    // patches OpCode of linked code must set it too.
+    uint8_t Dispatch = inPrepare;
     ScriptText vString;
     int32_t vDebugInfo = 0;
     pSimplifiedCode Next = nullptr;
@@ -72,7 +76,7 @@ struct TSimplifiedCode {
         Variant Constant;                  // a constant operand as its script value
     } Fuse;
 
-    explicit TSimplifiedCode(TInstruction op = inPrepare) noexcept : OpCode(op), vProc{} {}
+    explicit TSimplifiedCode(TInstruction op = inPrepare) noexcept : OpCode(op), Dispatch(op), vProc{} {}
     TSimplifiedCode(const TSimplifiedCode&) = delete;
     TSimplifiedCode& operator=(const TSimplifiedCode&) = delete;
 };

@@ -166,13 +166,24 @@ Variant TatVirtualMachine::IntExecuteSubroutine(std::string_view name, std::vect
     bool nested = FPrepareInstruction != nullptr;
     int32_t savedTop = FStackTop;
     // Leaving restores what the run changed, whatever ends it.
+    // A nested run also keeps the argument registers of the host call it runs inside.
     struct TRestore {
         TatVirtualMachine* m;
         bool nested;
         int32_t top;
         TSimplifiedCode* next;
         TSimplifiedCode* current;
-        ~TRestore() { m->FinishRun(nested, top, next, current); }
+        int32_t inputArgBase = m->FCurrentInputArgBase;
+        int32_t arrayIndexBase = m->FCurrentArrayIndexBase;
+        int32_t outputArgIndex = m->FCurrentOutputArgIndex;
+        ~TRestore() {
+            if (nested) {
+                m->FCurrentInputArgBase = inputArgBase;
+                m->FCurrentArrayIndexBase = arrayIndexBase;
+                m->FCurrentOutputArgIndex = outputArgIndex;
+            }
+            m->FinishRun(nested, top, next, current);
+        }
     };
     if (nested) {
         // A nested run starts above the host call's output slot and above the live top.

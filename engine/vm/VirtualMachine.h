@@ -201,8 +201,7 @@ private:
     struct TFrame {
         TSimplifiedCode* FReturn;
         TSimplifiedCode* FPrepare;
-        int32_t FStackBase, FInputBase, FOutputBase, FInputOffset, FOutputOffset;
-        int32_t FCurrentInputArgBase, FCurrentArrayIndexBase, FCurrentOutputArgIndex;
+        int32_t FStackBase, FInputBase, FOutputBase, FInputOffset;
         int32_t FCallerTop;  // stack top before the arguments were pushed
     };
     // What a finally part does when it reaches its end.
@@ -314,7 +313,6 @@ private:
     int32_t FInputBase = 0;
     int32_t FOutputBase = 0;
     int32_t FInputOffset = 0;
-    int32_t FOutputOffset = 0;
     int32_t FCurrentInputArgBase = 0;
     int32_t FCurrentArrayIndexBase = 0;
     int32_t FCurrentOutputArgIndex = 0;

@@ -387,9 +387,8 @@ inline void TatVirtualMachine::_Ret() { FNextInstruction = nullptr; }
 
 inline void TatVirtualMachine::_PushOutput() {
     int32_t slot = FOutputBase + FCurrentInstruction->vInteger;
-    if (static_cast<uint32_t>(slot) >= static_cast<uint32_t>(StackSize)) StackOverflow();
-    Variant copy = FProcStack[size_t(slot)];
-    Push(std::move(copy));
+    if (static_cast<uint32_t>(slot) >= static_cast<uint32_t>(StackSize) || FStackTop >= StackSize) StackOverflow();
+    FProcStack[size_t(FStackTop++)] = FProcStack[size_t(slot)];
 }
 
 inline void TatVirtualMachine::_StoreInput() {
@@ -401,7 +400,9 @@ inline void TatVirtualMachine::_StoreInput() {
 }
 
 // Saves the caller's registers and enters the routine at `prepare` with `argc`
-// arguments on the stack; no native recursion.
+// arguments on the stack; no native recursion. The host-call argument registers are not
+// among them: a script call never happens inside a host call except through a nested
+// run, which keeps them itself.
 inline void TatVirtualMachine::EnterCall(TSimplifiedCode* prepare, int32_t argc) {
     if (FFrameCount >= MaxCallDepth) RuntimeError("Stack overflow: too many nested routine calls");
     TFrame& f = FFrames[size_t(FFrameCount++)];
@@ -411,10 +412,6 @@ inline void TatVirtualMachine::EnterCall(TSimplifiedCode* prepare, int32_t argc)
     f.FInputBase = FInputBase;
     f.FOutputBase = FOutputBase;
     f.FInputOffset = FInputOffset;
-    f.FOutputOffset = FOutputOffset;
-    f.FCurrentInputArgBase = FCurrentInputArgBase;
-    f.FCurrentArrayIndexBase = FCurrentArrayIndexBase;
-    f.FCurrentOutputArgIndex = FCurrentOutputArgIndex;
     f.FCallerTop = FStackTop - argc;
     FInputBase = FStackTop - argc;
     FInputOffset = 0;
@@ -434,10 +431,6 @@ inline void TatVirtualMachine::LeaveCall() {
     FInputBase = f.FInputBase;
     FOutputBase = f.FOutputBase;
     FInputOffset = f.FInputOffset;
-    FOutputOffset = f.FOutputOffset;
-    FCurrentInputArgBase = f.FCurrentInputArgBase;
-    FCurrentArrayIndexBase = f.FCurrentArrayIndexBase;
-    FCurrentOutputArgIndex = f.FCurrentOutputArgIndex;
     --FDebugStackLevel;
     FNextInstruction = FHalted ? nullptr : f.FReturn;
 }

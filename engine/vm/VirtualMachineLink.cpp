@@ -296,6 +296,7 @@ void TatVirtualMachine::FuseSequences(const std::vector<TSimplifiedCode*>& table
             f.Target = reinterpret_cast<TSimplifiedCode*>(at(k + 3)->vPointer);
         }
         SpanFusedSlots(*i);
+        i->Dispatch = i->Fused != 0 ? i->Fused : uint8_t(i->OpCode);
     }
 }
 

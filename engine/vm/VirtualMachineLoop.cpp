@@ -91,53 +91,49 @@ void TatVirtualMachine::RunLoop(int32_t baseFrame, int32_t baseHandler) {
     table[fuCompareConstJump] = &&op_fuCompareConstJump;
     table[fuThreeOpStore] = &&op_fuThreeOpStore;
     table[fuStorePush] = &&op_fuStorePush;
+    table[inRet] = &&op_ReturnToCaller;
     TSimplifiedCode* inst = FCurrentInstruction;
 
-#define VORN_VM_START()                                                                            \
+// Dispatches `inst` while nothing watches the run (its fused sequence if it heads one),
+// or after the slow path, where the debugger or a hook may be watching (then unfused).
+#define VORN_VM_DISPATCH() goto* table[inst->Dispatch]
+#define VORN_VM_DISPATCH_CHECKED() goto* table[FAttention == 0 ? unsigned(inst->Dispatch) : unsigned(inst->OpCode)]
+// Goes on at `next`, through the slow path at a return, a try boundary or when the
+// debugger or a hook wants to look.
+#define VORN_VM_GO(nextInstruction)                                                                \
     do {                                                                                           \
-        FNextInstruction = inst->Next;                                                             \
-        goto* table[inst->Fused != 0 && FAttention == 0 ? unsigned(inst->Fused) : unsigned(inst->OpCode)]; \
-    } while (false)
-#define VORN_VM_NEXT_PLAIN()                                                                       \
-    do {                                                                                           \
-        TSimplifiedCode* next = inst->Next;                                                        \
-        if (next == FStopInstruction || next == nullptr || FAttention != 0) {                      \
+        TSimplifiedCode* next_ = (nextInstruction);                                                \
+        if (next_ == FStopInstruction || next_ == nullptr || FAttention != 0) {                    \
+            FNextInstruction = next_;                                                              \
             if (!AfterInstruction(baseFrame, baseHandler)) return;                                 \
-            next = FNextInstruction;                                                               \
+            inst = FCurrentInstruction = FNextInstruction;                                         \
+            VORN_VM_DISPATCH_CHECKED();                                                            \
         }                                                                                          \
-        inst = FCurrentInstruction = next;                                                         \
-        VORN_VM_START();                                                                           \
-    } while (false)
-#define VORN_VM_NEXT()                                                                             \
-    do {                                                                                           \
-        if (FNextInstruction == FStopInstruction || FNextInstruction == nullptr || FAttention != 0) { \
-            if (!AfterInstruction(baseFrame, baseHandler)) return;                                 \
-        }                                                                                          \
-        inst = FCurrentInstruction = FNextInstruction;                                             \
-        VORN_VM_START();                                                                           \
+        inst = FCurrentInstruction = next_;                                                        \
+        VORN_VM_DISPATCH();                                                                        \
     } while (false)
 
-    VORN_VM_START();
+    VORN_VM_DISPATCH_CHECKED();
+// Plain handlers go on at the successor; the others may change FNextInstruction.
 #define VORN_INSTRUCTION(Name, Number, Handler) \
     op_##Name:                                  \
+    if (IsPlainOp(Name)) {                      \
+        Handler();                              \
+        VORN_VM_GO(inst->Next);                 \
+    }                                           \
+    FNextInstruction = inst->Next;              \
     Handler();                                  \
-    if (IsPlainOp(Name)) VORN_VM_NEXT_PLAIN();  \
-    VORN_VM_NEXT();
+    VORN_VM_GO(FNextInstruction);
 #include "engine/vm/Instructions.def"
 #define VORN_VM_FUSED_STEP(Kind, Handler, Head)                                                    \
     op_##Kind : {                                                                                  \
         TSimplifiedCode* next = Handler(inst);                                                     \
         if (next == nullptr) {                                                                     \
+            FNextInstruction = inst->Next;                                                         \
             Head();                                                                                \
-            VORN_VM_NEXT();                                                                        \
-        }                                                                                          \
-        if (next == FStopInstruction || FAttention != 0) {                                         \
-            FNextInstruction = next;                                                               \
-            if (!AfterInstruction(baseFrame, baseHandler)) return;                                 \
             next = FNextInstruction;                                                               \
         }                                                                                          \
-        inst = FCurrentInstruction = next;                                                         \
-        VORN_VM_START();                                                                           \
+        VORN_VM_GO(next);                                                                          \
     }
     VORN_VM_FUSED_STEP(fuCompareJump, FusedCompareJump, _PushVar)
     VORN_VM_FUSED_STEP(fuStepJump, FusedStepJump, _PushInteger)
@@ -151,12 +147,24 @@ void TatVirtualMachine::RunLoop(int32_t baseFrame, int32_t baseHandler) {
     VORN_VM_FUSED_STEP(fuThreeOpStore, FusedThreeOpStore, _PushVar)
     VORN_VM_FUSED_STEP(fuStorePush, FusedStorePush, _StoreVar)
 #undef VORN_VM_FUSED_STEP
+// A return from a routine called inside this loop, with no try statement of the routine
+// still active, goes straight back to the caller; halts, finally parts still to run, the
+// debugger and the end of the loop's own routine take the general path.
+op_ReturnToCaller:
+    if (FAttention == 0 && !FHalted && FFrameCount > baseFrame + 1 &&
+        (FHandlers.empty() || FHandlers.back().FFrame != FFrameCount)) {
+        LeaveCall();
+        VORN_VM_GO(FNextInstruction);
+    }
+    FNextInstruction = nullptr;
+    VORN_VM_GO(nullptr);
 op_default:
+    FNextInstruction = inst->Next;
     _ExecFun();
-    VORN_VM_NEXT();
-#undef VORN_VM_NEXT
-#undef VORN_VM_NEXT_PLAIN
-#undef VORN_VM_START
+    VORN_VM_GO(FNextInstruction);
+#undef VORN_VM_GO
+#undef VORN_VM_DISPATCH_CHECKED
+#undef VORN_VM_DISPATCH
 }
 
 // The slow path after an instruction: debugger checks, the end of a protected or finally
