@@ -60,18 +60,9 @@ ScriptText& ScriptText::operator=(ScriptText&& other) noexcept {
     return *this;
 }
 
-void ScriptText::ReleaseRep(Rep* rep) noexcept {
-    if (!rep) return;
-    if (--rep->FRefs != 0) return;
+void ScriptText::FreeRep(Rep* rep) noexcept {
     rep->~Rep();
     ::operator delete(rep);
 }
-
-platform::UStringView ScriptText::ViewOf(const Rep* rep) noexcept {
-    if (!rep) return {};
-    return {reinterpret_cast<const char16_t*>(rep + 1), rep->FLength};
-}
-
-platform::UStringView ScriptText::View() const noexcept { return ViewOf(FRep); }
 
 } // namespace vorn::engine

@@ -30,7 +30,7 @@ public:
     ScriptText& operator=(ScriptText&& other) noexcept;
     ~ScriptText() { Release(); }
 
-    platform::UStringView View() const noexcept;
+    platform::UStringView View() const noexcept { return ViewOf(FRep); }
     size_t Length() const noexcept { return FRep ? FRep->FLength : 0; }
     bool IsEmpty() const noexcept { return FRep == nullptr; }
     platform::UString ToUString() const { return platform::UString(View()); }
@@ -46,11 +46,17 @@ public:
     static void RetainRep(Rep* rep) noexcept {
         if (rep) ++rep->FRefs;
     }
-    static void ReleaseRep(Rep* rep) noexcept;
-    static platform::UStringView ViewOf(const Rep* rep) noexcept;
+    static void ReleaseRep(Rep* rep) noexcept {
+        if (rep && --rep->FRefs == 0) FreeRep(rep);
+    }
+    static platform::UStringView ViewOf(const Rep* rep) noexcept {
+        if (!rep) return {};
+        return {reinterpret_cast<const char16_t*>(rep + 1), rep->FLength};
+    }
 
 private:
     static Rep* Allocate(size_t length);
+    static void FreeRep(Rep* rep) noexcept;
     void Retain() noexcept { RetainRep(FRep); }
     void Release() noexcept { ReleaseRep(FRep); FRep = nullptr; }
 

@@ -71,7 +71,7 @@ struct TSimplifiedCode {
         pSimplifiedCode Target = nullptr;  // the other way out (jump taken, or the loop test)
         int32_t A = 0, B = 0, C = 0, X = 0;  // frame slots of the operands and the result
         int32_t Low = 0, High = 0;           // the lowest and highest of the slots used
-        uint8_t Op = 0, Op2 = 0;           // the operators (inner and outer)
+        uint8_t Op = 0, Op2 = 0;           // the operators (inner and outer), or a comparison's mask
         bool CIsSlot = false;              // the third operand is slot C, not Constant
         Variant Constant;                  // a constant operand as its script value
     } Fuse;

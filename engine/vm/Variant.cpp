@@ -69,7 +69,7 @@ std::vector<Variant>& Variant::MutableArrayItems() {
     return rep->FItems;
 }
 
-void Variant::RetainPayload() const noexcept {
+void Variant::RetainOther() const noexcept {
     if (FType & varArray) {
         ++FPayload.FArray->FRefs;
     } else if (FType == varDispatch || FType == varUnknown) {
@@ -79,7 +79,7 @@ void Variant::RetainPayload() const noexcept {
     }
 }
 
-void Variant::ReleasePayload() noexcept {
+void Variant::ReleaseOther() noexcept {
     if (FType & varArray) {
         ArrayRep* rep = FPayload.FArray;
         if (--rep->FRefs == 0) delete rep;

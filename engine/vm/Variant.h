@@ -191,8 +191,19 @@ private:
         if (t < 64) return ((ManagedSmallKinds >> t) & 1) != 0;
         return t == varString || t == varUString || (t & varArray) != 0;
     }
-    void RetainPayload() const noexcept;
-    void ReleasePayload() noexcept;
+    // Texts, the counted kind values hold most, are counted in place; arrays and
+    // automation objects go out of line.
+    static constexpr bool IsTextKind(TVarType t) noexcept { return t == varUString || t == varOleStr || t == varString; }
+    VORN_VARIANT_INLINE void RetainPayload() const noexcept {
+        if (IsTextKind(FType)) ScriptText::RetainRep(FPayload.FText);
+        else RetainOther();
+    }
+    VORN_VARIANT_INLINE void ReleasePayload() noexcept {
+        if (IsTextKind(FType)) ScriptText::ReleaseRep(FPayload.FText);
+        else ReleaseOther();
+    }
+    void RetainOther() const noexcept;
+    void ReleaseOther() noexcept;
 
     TVarType FType;
     Payload FPayload;

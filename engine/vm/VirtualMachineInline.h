@@ -76,12 +76,12 @@ inline bool BothInt32(const A& a, const B& b) {
 }
 template <class V>
 inline bool IntOf(const V& v, int64_t& x) {
-    if (v.VType() == varInt64) {
-        x = v.RawInt64();
-        return true;
-    }
     if (v.VType() == varInteger) {
         x = v.RawInteger();
+        return true;
+    }
+    if (v.VType() == varInt64) {
+        x = v.RawInt64();
         return true;
     }
     return false;
@@ -458,16 +458,11 @@ VORN_VM_HOT bool StorePlain(Variant& dest, Plain p) {
 }
 } // namespace vmfast
 
-// x compare y for the comparison opcodes (inOperNE for any other).
-inline bool CompareInts(TInstruction compare, int64_t x, int64_t y) {
-    switch (compare) {
-    case inOperLE: return x <= y;
-    case inOperLess: return x < y;
-    case inOperGE: return x >= y;
-    case inOperGreater: return x > y;
-    case inOperEqual: return x == y;
-    default: return x != y;
-    }
+// x compare y, the comparison given by the mask the link step made of its opcode (bit 0
+// holds for less, bit 1 for equal, bit 2 for greater): no branch on the operator.
+inline bool CompareInts(uint8_t mask, int64_t x, int64_t y) {
+    const int order = (x > y) - (x < y) + 1;
+    return ((mask >> order) & 1) != 0;
 }
 
 // PushVar a; PushVar b; compare; JumpIfFalse on plain integers.
@@ -476,7 +471,7 @@ VORN_VM_FUSED TSimplifiedCode* TatVirtualMachine::FusedCompareJump(TSimplifiedCo
     Variant* frame = FusedFrame(f);
     int64_t x, y;
     if (frame == nullptr || !vmfast::IntOf(frame[f.A], x) || !vmfast::IntOf(frame[f.B], y)) return nullptr;
-    return CompareInts(TInstruction(f.Op), x, y) ? f.Exit : f.Target;
+    return CompareInts(f.Op, x, y) ? f.Exit : f.Target;
 }
 
 // PushInteger c; PushVar i; OperAdd; Jump back to StoreVar i: the step of a for loop.
@@ -488,11 +483,15 @@ VORN_VM_FUSED TSimplifiedCode* TatVirtualMachine::FusedStepJump(TSimplifiedCode*
     int64_t x, y, z;
     if (!vmfast::Ints(f.Constant, slot, x, y) || __builtin_add_overflow(x, y, &z)) return nullptr;
     vmfast::IntResult(f.Constant, slot, z).StoreTo(slot);
-    // The loop test after the store is usually fused as well: run it right here.
+    // The loop test after the store is usually fused as well: run it right here, in the
+    // same frame (fused steps run only while nothing watches the run).
     TSimplifiedCode* test = f.Target;
-    if (test->Fused == fuCompareJump && test != FStopInstruction && FAttention == 0)
-        if (TSimplifiedCode* next = FusedCompareJump(test)) return next;
-    return test;
+    if (test->Fused != fuCompareJump || test == FStopInstruction) return test;
+    const TSimplifiedCode::TFusedOperands& t = test->Fuse;
+    const int64_t base = FStackBase;
+    if (base + t.Low < 0 || base + t.High >= StackSize || !vmfast::IntOf(frame[t.A], x) || !vmfast::IntOf(frame[t.B], y))
+        return test;
+    return CompareInts(t.Op, x, y) ? t.Exit : t.Target;
 }
 
 // PushVar a; PushInteger c; OperMod: pushes a mod c.
@@ -552,7 +551,7 @@ VORN_VM_FUSED TSimplifiedCode* TatVirtualMachine::FusedCompareConstJump(TSimplif
     Variant* frame = FusedFrame(f);
     int64_t x, y;
     if (frame == nullptr || !vmfast::IntOf(frame[f.A], x) || !vmfast::IntOf(f.Constant, y)) return nullptr;
-    return CompareInts(TInstruction(f.Op), x, y) ? f.Exit : f.Target;
+    return CompareInts(f.Op, x, y) ? f.Exit : f.Target;
 }
 
 // PushVar a; PushVar b; PushVar/PushInteger/PushDouble c; Inner; Outer; StoreVar x:

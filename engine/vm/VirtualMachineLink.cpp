@@ -166,6 +166,19 @@ bool IsCompare(TInstruction op) {
            op == inOperNE;
 }
 
+// The mask CompareInts tests for a comparison opcode: bit 0 holds for less, bit 1 for
+// equal, bit 2 for greater.
+uint8_t CompareMask(TInstruction op) {
+    switch (op) {
+    case inOperLE: return 0b011;
+    case inOperLess: return 0b001;
+    case inOperGE: return 0b110;
+    case inOperGreater: return 0b100;
+    case inOperEqual: return 0b010;
+    default: return 0b101;
+    }
+}
+
 bool IsArith(TInstruction op) { return op == inOperAdd || op == inOperSub || op == inOperMul || op == inOperSlash; }
 
 } // namespace
@@ -235,7 +248,7 @@ void TatVirtualMachine::FuseSequences(const std::vector<TSimplifiedCode*>& table
             i->Fused = fuCompareJump;
             f.A = i->vInteger;
             f.B = at(k + 1)->vInteger;
-            f.Op = at(k + 2)->OpCode;
+            f.Op = CompareMask(at(k + 2)->OpCode);
             f.Exit = at(k + 3)->Next;
             f.Target = reinterpret_cast<TSimplifiedCode*>(at(k + 3)->vPointer);
         } else if (op(k) == inPushInteger && inner(k + 1) == inPushVar && inner(k + 2) == inOperAdd && inner(k + 3) == inJump &&
@@ -291,7 +304,7 @@ void TatVirtualMachine::FuseSequences(const std::vector<TSimplifiedCode*>& table
             i->Fused = fuCompareConstJump;
             f.A = i->vInteger;
             f.Constant = constant(at(k + 1));
-            f.Op = at(k + 2)->OpCode;
+            f.Op = CompareMask(at(k + 2)->OpCode);
             f.Exit = at(k + 3)->Next;
             f.Target = reinterpret_cast<TSimplifiedCode*>(at(k + 3)->vPointer);
         }

@@ -40,6 +40,14 @@ const FusedCase Cases[] = {
      "!Floating point division by zero"},
     {"IntegerModByZero", "var a, b, x: integer; begin a := 1; b := 0; x := a + a mod b; Print(x); end.",
      "!Division by zero"},
+    {"EveryComparison",
+     "var a, b, n: integer; begin a := 1; b := 2; n := 0;"
+     " if a < b then n := n + 1; if a <= b then n := n + 2; if a > b then n := n + 4; if a >= b then n := n + 8;"
+     " if a = b then n := n + 16; if a <> b then n := n + 32; if a < 1 then n := n + 64; if a <= 1 then n := n + 128;"
+     " if a > 0 then n := n + 256; if a >= 2 then n := n + 512; if a = 1 then n := n + 1024;"
+     " if a <> 1 then n := n + 2048; Print(n); end.",
+     "1443\n"},
+    {"DownToLoop", "var i, s: integer; begin s := 0; for i := 3 downto 1 do s := s * 10 + i; Print(s); end.", "321\n"},
     {"CountedDestination", "var a, x: variant; begin x := 'text'; a := 2; x := a * 3; Print(x); end.", "6\n"},
     {"MixedKinds", "var i: integer; d: double; begin d := 0.5; for i := 1 to 3 do d := d + i / 2; Print(d); end.",
      "3.5\n"},
