@@ -4,7 +4,7 @@
 // declared types, performs the access and hands the result and by-reference arguments back.
 
 #include <algorithm>
-#include <array>
+#include <new>
 #include <span>
 
 #include "engine/compiler/BindingMessages.h"
@@ -73,29 +73,55 @@ const rtti::TMethodInfo* ChooseOverload(const std::vector<const rtti::TMethodInf
     return nullptr;
 }
 
-// The script's arguments converted to the parameters' types, in `storage` (up to eight
-// arguments without allocating) or `overflow`.
-std::span<TValue> PrepareArguments(TatVirtualMachine* machine, const rtti::TMethodInfo* method,
-                                   std::array<TValue, 8>& storage, std::vector<TValue>& overflow) {
-    size_t n = method->Parameters().size();
-    std::span<TValue> args(storage.data(), std::min(n, storage.size()));
-    if (n > storage.size()) {
-        overflow.resize(n);
-        args = std::span<TValue>(overflow);
+// The arguments of a host method call: up to eight live in the call's own frame and
+// only as many are made as the method takes; more go to the heap.
+class TCallArguments {
+public:
+    explicit TCallArguments(size_t n) : FCount(n) {
+        if (n > Inline) {
+            FOverflow.resize(n);
+            FArgs = FOverflow.data();
+            return;
+        }
+        FArgs = reinterpret_cast<TValue*>(FStorage);
+        for (size_t i = 0; i < n; ++i) new (FArgs + i) TValue();
     }
-    // An out parameter's incoming value is not read: it starts as the type's default.
-    for (size_t i = 0; i < n; ++i) {
-        const rtti::TParamInfo& param = method->Parameters()[i];
-        if (!param.IsOut()) args[i] = ScrPrepareValue(param.Type(), machine->GetInputArg(int(i)));
+    ~TCallArguments() {
+        if (FCount <= Inline)
+            for (size_t i = 0; i < FCount; ++i) FArgs[i].~TValue();
     }
-    return args;
+    TCallArguments(const TCallArguments&) = delete;
+    TCallArguments& operator=(const TCallArguments&) = delete;
+    std::span<TValue> Span() noexcept { return {FArgs, FCount}; }
+
+private:
+    static constexpr size_t Inline = 8;
+    alignas(TValue) unsigned char FStorage[Inline * sizeof(TValue)];
+    std::vector<TValue> FOverflow;
+    TValue* FArgs;
+    size_t FCount;
+};
+
+// The script's arguments converted to the parameters' types. An out parameter's
+// incoming value is not read: it starts as the type's default.
+void PrepareArguments(TatVirtualMachine* machine, const rtti::TMethodInfo* method, std::span<TValue> args) {
+    const auto& params = method->Parameters();
+    for (size_t i = 0; i < args.size(); ++i) {
+        const rtti::TParamInfo& param = params[i];
+        if (!param.IsOut()) args[i] = ScrPrepareValue(param.Type(), machine->PeekInputArg(int(i)));
+    }
 }
 
 // Returns the result (when there is one) and writes by-reference arguments back.
 void FinishCall(TatVirtualMachine* machine, TatHostBinding* binding, const rtti::TMethodInfo* method,
                 const TValue& result, std::span<TValue> args) {
-    if (ScrTypeKind(method->ReturnType()) != tkNone || method->IsConstructor())
+    if (result.Kind() == rtti::TValueKind::vkInteger && !method->IsConstructor()) {
+        // The common case without the general conversion.
+        const int64_t i = result.AsInt64();
+        machine->ReturnOutputArg(i == int32_t(i) ? Variant::FromInteger(int32_t(i)) : Variant::FromInt64(i));
+    } else if (ScrTypeKind(method->ReturnType()) != tkNone || method->IsConstructor()) {
         machine->ReturnOutputArg(TValueToVariant(result, binding, machine->Host()));
+    }
     for (size_t i = 0; i < args.size(); ++i)
         if (method->Parameters()[i].IsByRef())
             machine->SetInputArgIfByRef(int(i), TValueToVariant(args[i], binding, machine->Host()));
@@ -111,6 +137,22 @@ TGenericRecordWrapper* CurrentWrapper(TatVirtualMachine* machine) {
     TCurrentObject current = CurrentObjectOf(machine);
     if (!current.FObject) return nullptr;
     return static_cast<TGenericRecordWrapper*>(current.FClass->CastTo(current.FObject, &TGenericRecordWrapper::ClassInfo()));
+}
+
+// The property the current instruction names on `classInfo`, remembered in the
+// instruction for the next time it runs on the same class.
+const rtti::TPropertyInfo* CachedProperty(TatVirtualMachine* machine, const rtti::TClassInfo* classInfo) {
+    TSimplifiedCode* inst = machine->CurrentInstruction();
+    if (inst && classInfo && inst->HostCacheKey == classInfo)
+        return static_cast<const rtti::TPropertyInfo*>(inst->HostCacheValue);
+    std::string name = machine->CurrentPropertyName();
+    const rtti::TPropertyInfo* p = classInfo ? classInfo->PropertyByName(name) : nullptr;
+    if (!p) MemberNotFound(machine, name, classInfo);
+    if (inst) {
+        inst->HostCacheKey = classInfo;
+        inst->HostCacheValue = p;
+    }
+    return p;
 }
 
 } // namespace
@@ -137,16 +179,14 @@ void TatHostBinding::GenericFieldSetterMachineProc(TatVirtualMachine* machine) {
 
 void TatHostBinding::GenericPropGetterMachineProc(TatVirtualMachine* machine) {
     TCurrentObject current = CurrentObjectOf(machine);
-    std::string name = machine->CurrentPropertyName();
-    const rtti::TPropertyInfo* p = current.FClass ? current.FClass->PropertyByName(name) : nullptr;
-    if (!p) MemberNotFound(machine, name, current.FClass);
+    const rtti::TPropertyInfo* p = CachedProperty(machine, current.FClass);
     if (ScrTypeKind(p->Type()) == tkMethod) {
         Variant result = Variant::Null();
         if (FOnTranslateMethodGetter) FOnTranslateMethodGetter(machine, current.FObject, p, result);
         machine->ReturnOutputArg(result);
         return;
     }
-    TValue value = p->GetValue(InstancePart(machine, current, p->Owner(), name));
+    TValue value = p->GetValue(InstancePart(machine, current, p->Owner(), p->Name()));
     machine->ReturnOutputArg(TValueToVariant(value, this, machine->Host()));
 }
 
@@ -204,7 +244,17 @@ void TatHostBinding::GenericMethodMachineProc(TatVirtualMachine* machine) {
     if (!classInfo && machine->CurrentClass()) classInfo = machine->CurrentClass()->ClassRef();
     if (!classInfo) MemberNotFound(machine, MemberName(machine), nullptr);
     int argc = machine->InputArgCount();
-    const rtti::TMethodInfo* method = ChooseOverload(LookupMethods(machine, classInfo).FCandidates, argc);
+    TSimplifiedCode* inst = machine->CurrentInstruction();
+    const rtti::TMethodInfo* method = nullptr;
+    if (inst && inst->HostCacheKey == classInfo) {
+        method = static_cast<const rtti::TMethodInfo*>(inst->HostCacheValue);
+    } else {
+        method = ChooseOverload(LookupMethods(machine, classInfo).FCandidates, argc);
+        if (inst && method) {
+            inst->HostCacheKey = classInfo;
+            inst->HostCacheValue = method;
+        }
+    }
     if (!method) {
         std::string name = MemberName(machine);
         // A class without a declared constructor is created through its factory.
@@ -215,9 +265,9 @@ void TatHostBinding::GenericMethodMachineProc(TatVirtualMachine* machine) {
         }
         NoOverload(machine, name, argc);
     }
-    std::array<TValue, 8> storage;
-    std::vector<TValue> overflow;
-    std::span<TValue> args = PrepareArguments(machine, method, storage, overflow);
+    TCallArguments arguments(method->Parameters().size());
+    std::span<TValue> args = arguments.Span();
+    PrepareArguments(machine, method, args);
     void* instance = nullptr;
     if (!method->IsClassMethod() && !method->IsConstructor())
         instance = InstancePart(machine, current, method->Owner(), method->Name());
@@ -271,9 +321,9 @@ void TatHostBinding::GenericRecordMethodMachineProc(TatVirtualMachine* machine) 
     int argc = machine->InputArgCount();
     const rtti::TMethodInfo* method = ChooseOverload(Candidates(wrapper->RecordType(), name), argc);
     if (!method) NoOverload(machine, name, argc);
-    std::array<TValue, 8> storage;
-    std::vector<TValue> overflow;
-    std::span<TValue> args = PrepareArguments(machine, method, storage, overflow);
+    TCallArguments arguments(method->Parameters().size());
+    std::span<TValue> args = arguments.Span();
+    PrepareArguments(machine, method, args);
     void* instance = method->IsClassMethod() || method->IsConstructor() ? nullptr : wrapper->Rec();
     TValue result = method->Invoke(instance, args);
     FinishCall(machine, this, method, result, args);

@@ -153,12 +153,12 @@ const rtti::TClassInfo* ClassRefOf(const Variant& v) {
 
 } // namespace
 
-TValue ScrPrepareValue(const rtti::TTypeInfo* type, const Variant& value) {
+TValue ScrPreparedValue(const rtti::TTypeInfo* type, const Variant& value) {
     const Variant& v = DerefPValue(value);
     if (!type) return VariantToTValue(v);
-    // The common case first: a plain number for a number parameter needs no lookups.
     if (IsNumberKind(type->Kind())) {
         if (v.VType() == varInteger) return TValue::Int(v.RawInteger());
+        if (v.VType() == varInt64) return TValue::Int(v.RawInt64());
         if (v.VType() == varDouble) return TValue::Float(v.RawDouble());
     }
     if (const rtti::TClassInfo* c = type->AsClass()) return PrepareObject(c, v);

@@ -32,7 +32,19 @@ std::string PropInfoName(const platform::rtti::TPropertyInfo* property);
 // The script value `value` as a typed value of host type `type`. Objects are validated
 // through the live-object registry (a forged or stale number is EInvalidCast "Invalid
 // class typecast"); a cast the conversion rules do not allow is EInvalidCast as well.
-platform::rtti::TValue ScrPrepareValue(const platform::rtti::TTypeInfo* type, const Variant& value);
+platform::rtti::TValue ScrPreparedValue(const platform::rtti::TTypeInfo* type, const Variant& value);
+// The common case inline: a plain number for a number parameter needs no lookups.
+inline platform::rtti::TValue ScrPrepareValue(const platform::rtti::TTypeInfo* type, const Variant& value) {
+    if (type) {
+        const platform::rtti::TTypeKind kind = type->Kind();
+        if (kind == platform::rtti::tkInteger || kind == platform::rtti::tkInt64 || kind == platform::rtti::tkFloat) {
+            if (value.VType() == varInteger) return platform::rtti::TValue::Int(value.RawInteger());
+            if (value.VType() == varInt64) return platform::rtti::TValue::Int(value.RawInt64());
+            if (value.VType() == varDouble) return platform::rtti::TValue::Float(value.RawDouble());
+        }
+    }
+    return ScrPreparedValue(type, value);
+}
 // A script value as a typed value of its own kind (Variant parameters receive this).
 platform::rtti::TValue VariantToTValue(const Variant& value);
 // A typed value as a script value: objects as live-object numbers, records wrapped in a

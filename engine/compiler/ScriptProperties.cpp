@@ -25,7 +25,7 @@ template <class T>
 T& VariableOf(void* p) { return *static_cast<T*>(VarToPointer(PropertyOf(p).FValue)); }
 
 void GetScriptValuePropProc(void* p, TatVirtualMachine* m) { m->ReturnOutputArg(PropertyOf(p).FValue); }
-void GetHostObjectPropProc(void* p, TatVirtualMachine* m) { m->ReturnOutputArg(ObjectToVar(VarToInt64(PropertyOf(p).FValue))); }
+void GetHostObjectPropProc(void* p, TatVirtualMachine* m) { m->ReturnOutputArg(ObjectToVar(VarToObject(PropertyOf(p).FValue))); }
 
 void GetVarVariablePropProc(void* p, TatVirtualMachine* m) { m->ReturnOutputArg(VariableOf<Variant>(p)); }
 void SetVarVariablePropProc(void* p, TatVirtualMachine* m) { VariableOf<Variant>(p) = m->GetInputArg(0); }

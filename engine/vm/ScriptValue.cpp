@@ -72,7 +72,7 @@ void CreateReferenceValue(Variant& dest, Variant& target) {
 
 // ---- Objects ----------------------------------------------------------------------
 
-int64_t VarToObject(const Variant& v) { return VarToInt64(v); }
+int64_t VarToObjectSlow(const Variant& v) { return VarToInt64(v); }
 
 int64_t VarToIntObject(const Variant& v) { return VarToInt64(v); }
 

@@ -47,7 +47,11 @@ inline Variant BoolToScriptValue(bool v) noexcept { return Variant::FromBoolean(
 // Objects travel as signed 64-bit numbers resolved through the registry of live
 // objects; nil is 0. These only wrap and unwrap the number.
 inline Variant ObjectToVar(int64_t objectRef) noexcept { return Variant::FromInt64(objectRef); }
-int64_t VarToObject(const Variant& v);
+int64_t VarToObjectSlow(const Variant& v);
+inline int64_t VarToObject(const Variant& v) {
+    if (v.VType() == varInt64) return v.RawInt64();
+    return VarToObjectSlow(v);
+}
 int64_t VarToIntObject(const Variant& v);
 // Host-internal addresses held as numbers (never dereferenced by the engine).
 Variant PointerToVar(const void* p) noexcept;

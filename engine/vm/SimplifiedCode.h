@@ -75,6 +75,11 @@ struct TSimplifiedCode {
         bool CIsSlot = false;              // the third operand is slot C, not Constant
         Variant Constant;                  // a constant operand as its script value
     } Fuse;
+    // What the host procedure of a call found for this instruction the last time (say a
+    // class and the method chosen on it), so that a call in a loop looks its member up
+    // once. Never stored.
+    const void* HostCacheKey = nullptr;
+    const void* HostCacheValue = nullptr;
 
     explicit TSimplifiedCode(TInstruction op = inPrepare) noexcept : OpCode(op), Dispatch(op), vProc{} {}
     TSimplifiedCode(const TSimplifiedCode&) = delete;

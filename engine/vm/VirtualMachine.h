@@ -30,6 +30,7 @@
 #include <vector>
 
 #include "engine/vm/MachineProc.h"
+#include "engine/vm/ScriptValue.h"
 #include "engine/vm/SimplifiedCode.h"
 #include "engine/vm/Variant.h"
 #include "platform/Exceptions.h"
@@ -137,6 +138,15 @@ public:
     // ---- Host-argument interface ------------------------------------------------------
     int InputArgCount() const { return FCurrentInstruction ? FCurrentInstruction->vByte : 0; }
     Variant GetInputArg(int i) const;
+    // The same argument without a copy: the value a reference argument refers to, or an
+    // empty value for a slot off the stack. Valid until the stack changes.
+    const Variant& PeekInputArg(int i) const {
+        static const Variant empty;
+        const int32_t slot = FCurrentInputArgBase + i;
+        if (slot < 0 || slot >= StackSize) return empty;
+        const Variant& v = FProcStack[size_t(slot)];
+        return v.IsRef() ? DerefPValue(v) : v;
+    }
     std::string GetInputArgAsString(int i) const;
     int32_t GetInputArgAsInteger(int i) const;
     int64_t GetInputArgAsInt64(int i) const;

@@ -11,6 +11,8 @@
 #include <utility>
 #include <vector>
 
+#include "platform/SpinLock.h"
+
 namespace vorn::platform::rtti {
 
 class TClassInfo;
@@ -62,7 +64,7 @@ private:
     TSlot* Find(int64_t number) const;
     static std::pair<void*, const TClassInfo*> ClassPartOf(TSlot& slot);
 
-    mutable std::mutex FLock;
+    mutable TSpinLock FLock;
     mutable std::vector<TSlot> FSlots; // mutable for the class cache filled while resolving
     uint32_t FFirstFree = 0; // slot index + 1; 0 when no slot is free
     std::unordered_map<const void*, int64_t> FNumbers;

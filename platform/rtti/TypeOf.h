@@ -40,7 +40,12 @@ template <class T>
 struct TTypeOf; // no descriptor: the type must be described or specialised
 
 #define VORN_BUILTIN_TYPE(Id, CppType, Kind, Name) \
-    template <> struct TTypeOf<CppType> { static const TTypeInfo* Get() { return BuiltinType(TBuiltinType::Id); } };
+    template <> struct TTypeOf<CppType> {                                                                  \
+        static const TTypeInfo* Get() {                                                                   \
+            static const TTypeInfo* const type = BuiltinType(TBuiltinType::Id);                           \
+            return type;                                                                                  \
+        }                                                                                                 \
+    };
 #include "platform/rtti/BuiltinTypes.def"
 
 template <DescribedClass T>

@@ -153,7 +153,7 @@ int64_t ObjectNumberOf(void* object, const TClassInfo* classInfo) {
 
 } // namespace
 
-int64_t TValue::AsInt64() const {
+int64_t TValue::ConvertToInt64() const {
     switch (FKind) {
     case TValueKind::vkEmpty:
     case TValueKind::vkNullEmpty: return 0;
@@ -179,7 +179,7 @@ uint64_t TValue::AsUInt64() const {
     return uint64_t(i);
 }
 
-double TValue::AsFloat() const {
+double TValue::ConvertToFloat() const {
     switch (FKind) {
     case TValueKind::vkEmpty:
     case TValueKind::vkNullEmpty: return 0;

@@ -72,9 +72,9 @@ public:
     // integers), text parses with the fixed number format, Boolean is 1/0 as a number
     // and "True"/"False" as text, empty gives 0, False or "". Impossible casts raise
     // EInvalidCast, unparsable text EConvertError, integers out of range ERangeError.
-    int64_t AsInt64() const;
+    int64_t AsInt64() const { return FKind == TValueKind::vkInteger ? FInt : ConvertToInt64(); }
     uint64_t AsUInt64() const;
-    double AsFloat() const;
+    double AsFloat() const { return FKind == TValueKind::vkFloat ? FFloat : ConvertToFloat(); }
     bool AsBoolean() const;
     std::string AsString() const;
     std::u16string AsWideString() const;
@@ -95,6 +95,8 @@ public:
     void* RawPointer() const noexcept { return FPointer; }
 
 private:
+    int64_t ConvertToInt64() const;
+    double ConvertToFloat() const;
     void Release() noexcept;
     void CopyFrom(const TValue& other);
     void MoveFrom(TValue&& other) noexcept;

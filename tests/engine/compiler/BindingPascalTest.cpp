@@ -35,6 +35,17 @@ protected:
     TGadget FGadget;
 };
 
+// A call instruction remembers the member it found for the class it last ran on; one
+// that meets objects of another class in turn must find that class's member each time.
+TEST_F(BindingPascalTest, OneCallSiteServesObjectsOfSeveralClasses) {
+    TSuperGadget super;
+    super.FName = "super";
+    FScripter->AddObject("Super", &super);
+    EXPECT_EQ(Output("var g: TGadget; i: integer; begin for i := 1 to 4 do begin"
+                     " if i mod 2 = 0 then g := Super else g := Obj; Print(g.Sum(2, 3)); Print(g.Name); end; end."),
+              "5\nobj\n6\nsuper\n5\nobj\n6\nsuper\n");
+}
+
 TEST_F(BindingPascalTest, ScriptsUseEveryMemberKind) {
     struct Case { const char* script; const char* expected; };
     const Case cases[] = {
