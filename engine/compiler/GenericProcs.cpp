@@ -32,10 +32,11 @@ struct TCurrentObject {
 
 TCurrentObject CurrentObjectOf(TatVirtualMachine* machine) {
     TCurrentObject current;
-    auto resolved = rtti::TLiveObjects::Instance().Resolve(machine->CurrentObject());
-    current.FObject = resolved.first;
-    current.FClass = resolved.second;
-    if (current.FObject && !current.FClass) throw platform::EInvalidCast();
+    const rtti::TLiveObjects& objects = rtti::TLiveObjects::Instance();
+    const int64_t number = machine->CurrentObject();
+    // Written field by field: a pair written to memory and read back whole stalls the CPU.
+    if (!objects.TryResolve(number, current.FObject, current.FClass) || (current.FObject && !current.FClass))
+        throw platform::EInvalidCast();
     return current;
 }
 

@@ -5,6 +5,7 @@
 
 #include "platform/rtti/Value.h"
 
+#include <atomic>
 #include <cstddef>
 #include <cstring>
 #include <memory>
@@ -128,16 +129,30 @@ struct TCallable {
 
 // A member's type, resolved when first asked for: a class may name itself (a
 // constructor's result, a Parent property) while it is still being described.
+// Once found, the type is kept (calls read it on every use); readers on other threads
+// see either nothing yet or the same type.
 class TTypeRef {
 public:
     TTypeRef() = default;
     TTypeRef(const TTypeInfo* fixed) : FFixed(fixed) {}
+    TTypeRef(const TTypeRef& other) : FGet(other.FGet), FFixed(other.FFixed.load(std::memory_order_relaxed)) {}
+    TTypeRef& operator=(const TTypeRef& other) {
+        FGet = other.FGet;
+        FFixed.store(other.FFixed.load(std::memory_order_relaxed), std::memory_order_relaxed);
+        return *this;
+    }
     static TTypeRef Lazy(const TTypeInfo* (*get)()) { TTypeRef r; r.FGet = get; return r; }
-    const TTypeInfo* Get() const { return FGet ? FGet() : FFixed; }
+    const TTypeInfo* Get() const {
+        const TTypeInfo* type = FFixed.load(std::memory_order_relaxed);
+        if (type || !FGet) return type;
+        type = FGet();
+        if (type) FFixed.store(type, std::memory_order_relaxed);
+        return type;
+    }
 
 private:
     const TTypeInfo* (*FGet)() = nullptr;
-    const TTypeInfo* FFixed = nullptr;
+    mutable std::atomic<const TTypeInfo*> FFixed{nullptr};
 };
 
 enum TMemberKind : uint8_t { mkField, mkProperty, mkMethod };
