@@ -1,10 +1,13 @@
 // Builds an instruction list from its input (eight bytes per instruction: opcode, vByte,
 // vInteger, vInteger2, vInteger3, a constant and two spare bytes), links it and runs the
-// main block with a step limit. Link errors, runtime errors and the step limit are
+// main block with a step limit and a heap budget (one instruction can double a text, so
+// steps alone do not bound memory). Link errors, runtime errors and the limits are
 // expected outcomes; crashes, leaks and undefined behaviour are not.
 
 #include <cstddef>
 #include <cstdint>
+
+#include <sanitizer/allocator_interface.h>
 
 #include "engine/vm/EngineErrors.h"
 #include "engine/vm/SimplifiedCode.h"
@@ -18,6 +21,9 @@ namespace {
 constexpr size_t RecordSize = 8;
 constexpr size_t MaxInstructions = 512;
 constexpr int MaxSteps = 20000;
+// Heap in use past which a run halts: an eighth of the 2 GB the fuzzer runs with, as the
+// next step may double the largest text once more.
+constexpr size_t MaxHeapBytes = size_t(256) << 20;
 
 void Build(TSimplifiedCodeList& list, const uint8_t* data, size_t size) {
     list.Append(inPrepare)->vInteger = 2;  // the main block's entry
@@ -52,7 +58,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     machine.SetCode(list.First());
     int steps = 0;
     machine.FOnExecHook = [&steps](TatVirtualMachine* m) {
-        if (++steps > MaxSteps) m->Halt();
+        if (++steps > MaxSteps || __sanitizer_get_current_allocated_bytes() > MaxHeapBytes) m->Halt();
     };
     machine.SetCallExecHookEvent(true);
     try {

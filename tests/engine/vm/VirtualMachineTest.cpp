@@ -484,6 +484,7 @@ public:
         AddMethod(c, "Bump", 1, TMachineProc::Of<&TRegistryHost::Bump>(this));
         AddMethod(c, "Nested", 0, TMachineProc::Of<&TRegistryHost::Nested>(this));
         AddMethod(c, "Stop", 0, TMachineProc::Of<&TRegistryHost::Stop>(this));
+        AddMethod(c, "NestedPlus", 1, TMachineProc::Of<&TRegistryHost::NestedPlus>(this));
     }
     TatClasses* Classes() override { return &FClasses; }
 
@@ -502,6 +503,11 @@ private:
         m->ReturnOutputArg(r);
     }
     void Stop(TatVirtualMachine* m) { m->Halt(); }
+    // Runs "inner" (which makes host calls of its own), then still reads its own argument.
+    void NestedPlus(TatVirtualMachine* m) {
+        Variant r = m->ExecuteSubroutine("inner");
+        m->ReturnOutputArg(Variant::FromInteger(VarToInteger(r) + m->GetInputArgAsInteger(0)));
+    }
     TatClasses FClasses;
 };
 
@@ -526,6 +532,24 @@ Ret
 )", &host);
     EXPECT_EQ(VarContent(FMachine->Execute()), "142");
     EXPECT_EQ(FMachine->StackTop(), 0);
+}
+
+TEST_F(VirtualMachineTest, NestedRunKeepsTheArgumentsOfTheHostCallAroundIt) {
+    TRegistryHost host;
+    // NestedPlus(5) runs inner, whose Twice(7) moves the argument registers; 14 + 5.
+    Load(R"(Jump 6
+Prepare 0 s=inner
+PushInteger v=7
+CallClassProc 0 b=1 ref=3 s=Twice ss=TMath
+PushOutput 0
+Ret
+Prepare 0 s=main
+PushInteger v=5
+CallClassProc 0 b=1 ref=19 s=NestedPlus ss=TMath
+PushOutput 0
+Ret
+)", &host);
+    EXPECT_EQ(VarContent(FMachine->Execute()), "Integer:19");
 }
 
 TEST_F(VirtualMachineTest, WriteBackToAByValueArgumentIsARuntimeError) {
