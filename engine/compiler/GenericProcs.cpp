@@ -30,12 +30,12 @@ struct TCurrentObject {
     const rtti::TClassInfo* FClass = nullptr;
 };
 
-TCurrentObject CurrentObjectOf(TatVirtualMachine* machine) {
+TCurrentObject CurrentObjectOf(TatVirtualMachine* machine, rtti::TLiveObjects::TResolveMemo& memo) {
     TCurrentObject current;
-    const rtti::TLiveObjects& objects = rtti::TLiveObjects::Instance();
     const int64_t number = machine->CurrentObject();
     // Written field by field: a pair written to memory and read back whole stalls the CPU.
-    if (!objects.TryResolve(number, current.FObject, current.FClass) || (current.FObject && !current.FClass))
+    if (!rtti::TLiveObjects::Instance().TryResolve(number, current.FObject, current.FClass, memo) ||
+        (current.FObject && !current.FClass))
         throw platform::EInvalidCast();
     return current;
 }
@@ -134,8 +134,8 @@ void FinishCall(TatVirtualMachine* machine, TatHostBinding* binding, const rtti:
     machine->RuntimeError(BindingMessage(TBindingMessage::bmNoOverload, name, std::to_string(argc)));
 }
 
-TGenericRecordWrapper* CurrentWrapper(TatVirtualMachine* machine) {
-    TCurrentObject current = CurrentObjectOf(machine);
+TGenericRecordWrapper* CurrentWrapper(TatVirtualMachine* machine, rtti::TLiveObjects::TResolveMemo& memo) {
+    TCurrentObject current = CurrentObjectOf(machine, memo);
     if (!current.FObject) return nullptr;
     return static_cast<TGenericRecordWrapper*>(current.FClass->CastTo(current.FObject, &TGenericRecordWrapper::ClassInfo()));
 }
@@ -161,7 +161,7 @@ const rtti::TPropertyInfo* CachedProperty(TatVirtualMachine* machine, const rtti
 // ---- Fields and properties of classes ----------------------------------------------------------
 
 void TatHostBinding::GenericFieldGetterMachineProc(TatVirtualMachine* machine) {
-    TCurrentObject current = CurrentObjectOf(machine);
+    TCurrentObject current = CurrentObjectOf(machine, FResolveMemo);
     std::string name = machine->CurrentPropertyName();
     const rtti::TFieldInfo* field = current.FClass ? current.FClass->FieldByName(name) : nullptr;
     if (!field) MemberNotFound(machine, name, current.FClass);
@@ -170,7 +170,7 @@ void TatHostBinding::GenericFieldGetterMachineProc(TatVirtualMachine* machine) {
 }
 
 void TatHostBinding::GenericFieldSetterMachineProc(TatVirtualMachine* machine) {
-    TCurrentObject current = CurrentObjectOf(machine);
+    TCurrentObject current = CurrentObjectOf(machine, FResolveMemo);
     std::string name = machine->CurrentPropertyName();
     const rtti::TFieldInfo* field = current.FClass ? current.FClass->FieldByName(name) : nullptr;
     if (!field) MemberNotFound(machine, name, current.FClass);
@@ -179,7 +179,7 @@ void TatHostBinding::GenericFieldSetterMachineProc(TatVirtualMachine* machine) {
 }
 
 void TatHostBinding::GenericPropGetterMachineProc(TatVirtualMachine* machine) {
-    TCurrentObject current = CurrentObjectOf(machine);
+    TCurrentObject current = CurrentObjectOf(machine, FResolveMemo);
     const rtti::TPropertyInfo* p = CachedProperty(machine, current.FClass);
     if (ScrTypeKind(p->Type()) == tkMethod) {
         Variant result = Variant::Null();
@@ -192,7 +192,7 @@ void TatHostBinding::GenericPropGetterMachineProc(TatVirtualMachine* machine) {
 }
 
 void TatHostBinding::GenericPropSetterMachineProc(TatVirtualMachine* machine) {
-    TCurrentObject current = CurrentObjectOf(machine);
+    TCurrentObject current = CurrentObjectOf(machine, FResolveMemo);
     std::string name = machine->CurrentPropertyName();
     const rtti::TPropertyInfo* p = current.FClass ? current.FClass->PropertyByName(name) : nullptr;
     if (!p) MemberNotFound(machine, name, current.FClass);
@@ -205,7 +205,7 @@ void TatHostBinding::GenericPropSetterMachineProc(TatVirtualMachine* machine) {
 }
 
 void TatHostBinding::GenericIdxPropGetterMachineProc(TatVirtualMachine* machine) {
-    TCurrentObject current = CurrentObjectOf(machine);
+    TCurrentObject current = CurrentObjectOf(machine, FResolveMemo);
     std::string name = machine->CurrentPropertyName();
     const rtti::TPropertyInfo* p = current.FClass ? current.FClass->PropertyByName(name) : nullptr;
     if (!p) MemberNotFound(machine, name, current.FClass);
@@ -222,7 +222,7 @@ void TatHostBinding::GenericIdxPropGetterMachineProc(TatVirtualMachine* machine)
 }
 
 void TatHostBinding::GenericIdxPropSetterMachineProc(TatVirtualMachine* machine) {
-    TCurrentObject current = CurrentObjectOf(machine);
+    TCurrentObject current = CurrentObjectOf(machine, FResolveMemo);
     std::string name = machine->CurrentPropertyName();
     const rtti::TPropertyInfo* p = current.FClass ? current.FClass->PropertyByName(name) : nullptr;
     if (!p) MemberNotFound(machine, name, current.FClass);
@@ -240,7 +240,7 @@ void TatHostBinding::GenericIdxPropSetterMachineProc(TatVirtualMachine* machine)
 // Overload choice by argument count (own methods before inherited ones), conversion,
 // invocation on the object or the class, result and by-reference write-back.
 void TatHostBinding::GenericMethodMachineProc(TatVirtualMachine* machine) {
-    TCurrentObject current = CurrentObjectOf(machine);
+    TCurrentObject current = CurrentObjectOf(machine, FResolveMemo);
     const rtti::TClassInfo* classInfo = current.FClass;
     if (!classInfo && machine->CurrentClass()) classInfo = machine->CurrentClass()->ClassRef();
     if (!classInfo) MemberNotFound(machine, MemberName(machine), nullptr);
@@ -295,14 +295,14 @@ const TatHostBinding::TMethodLookup& TatHostBinding::LookupMethods(TatVirtualMac
 // ---- Records -------------------------------------------------------------------------------------
 
 void TatHostBinding::GenericRecordFieldGetterMachineProc(TatVirtualMachine* machine) {
-    TGenericRecordWrapper* wrapper = CurrentWrapper(machine);
+    TGenericRecordWrapper* wrapper = CurrentWrapper(machine, FResolveMemo);
     if (!wrapper) return;
     TValue value = wrapper->GetFieldValue(machine->CurrentPropertyName());
     machine->ReturnOutputArg(TValueToVariant(value, this, machine->Host()));
 }
 
 void TatHostBinding::GenericRecordFieldSetterMachineProc(TatVirtualMachine* machine) {
-    TGenericRecordWrapper* wrapper = CurrentWrapper(machine);
+    TGenericRecordWrapper* wrapper = CurrentWrapper(machine, FResolveMemo);
     if (!wrapper) return;
     std::string name = machine->CurrentPropertyName();
     const rtti::TFieldInfo* field = wrapper->RecordType()->FieldByName(name);
@@ -313,7 +313,7 @@ void TatHostBinding::GenericRecordFieldSetterMachineProc(TatVirtualMachine* mach
 void TatHostBinding::GenericRecordMethodMachineProc(TatVirtualMachine* machine) {
     TGenericRecordWrapper* wrapper = nullptr;
     try {
-        wrapper = CurrentWrapper(machine);
+        wrapper = CurrentWrapper(machine, FResolveMemo);
     } catch (const platform::EInvalidCast&) {
         wrapper = nullptr;
     }

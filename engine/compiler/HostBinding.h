@@ -150,6 +150,8 @@ private:
     TatCustomScripter* FScripter;
     std::unordered_map<int64_t, TCreated> FCreated;
     std::unordered_map<const void*, TMethodLookup> FMethodLookups;
+    // The last object a generic proc resolved (a loop calls on the same object).
+    platform::rtti::TLiveObjects::TResolveMemo FResolveMemo;
 };
 
 // The getter and setter of a published property, bound to the property entry itself

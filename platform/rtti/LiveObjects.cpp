@@ -35,6 +35,7 @@ int64_t TLiveObjects::Add(void* object, const TClassInfo* classInfo, bool isTObj
     slot.FIsTObject = isTObject;
     int64_t number = MakeNumber(index, slot.FGeneration);
     FNumbers[object] = number;
+    FEpoch.fetch_add(1, std::memory_order_release);
     return number;
 }
 
@@ -68,6 +69,7 @@ void TLiveObjects::Unregister(int64_t number) noexcept {
     auto index = uint32_t((uint64_t(number) & 0xFFFFFFFFu) - 1);
     TSlot& slot = FSlots[index];
     FNumbers.erase(slot.FObject);
+    FEpoch.fetch_add(1, std::memory_order_release);
     slot = TSlot{nullptr, nullptr, slot.FGeneration + 1, 0, false, false, nullptr, 0, nullptr};
     // A slot whose generation is used up is retired instead of reused, so an old number
     // can never name a new object.
@@ -91,6 +93,45 @@ bool TLiveObjects::TryResolve(int64_t number, void*& object, const TClassInfo*& 
     auto part = ClassPartOf(*slot);
     object = part.first;
     classInfo = part.second;
+    return true;
+}
+
+bool TLiveObjects::TryResolve(int64_t number, void*& object, const TClassInfo*& classInfo, TResolveMemo& memo) const {
+    if (number != 0 && number == memo.FNumber && memo.FEpoch == FEpoch.load(std::memory_order_acquire) &&
+        (memo.FTObject == nullptr || &typeid(*memo.FTObject) == memo.FType)) {
+        object = memo.FObject;
+        classInfo = memo.FClass;
+        return true;
+    }
+    object = nullptr;
+    classInfo = nullptr;
+    if (number == 0) return true;
+    std::lock_guard lock(FLock);
+    TSlot* slot = Find(number);
+    if (!slot) return false;
+    TResolveMemo fresh;
+    if (!slot->FIsTObject) {
+        object = slot->FObject;
+        classInfo = slot->FClass;
+    } else {
+        auto part = ClassPartOf(*slot);
+        object = part.first;
+        classInfo = part.second;
+        // Only a class part the slot caches is remembered: a class described later
+        // must still be found.
+        auto* tobject = static_cast<TObject*>(slot->FObject);
+        if (slot->FCachedType != &typeid(*tobject)) {
+            memo = fresh;
+            return true;
+        }
+        fresh.FTObject = tobject;
+        fresh.FType = slot->FCachedType;
+    }
+    fresh.FNumber = number;
+    fresh.FEpoch = FEpoch.load(std::memory_order_relaxed);
+    fresh.FObject = object;
+    fresh.FClass = classInfo;
+    memo = fresh;
     return true;
 }
 

@@ -3,6 +3,7 @@
 // such a number is resolved here. Numbers are generation-checked slot handles, not
 // addresses, so a forged or stale number is a clean EInvalidCast, never a read of freed memory.
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <mutex>
@@ -36,6 +37,20 @@ public:
     // The object and its class for a number; 0 gives null and null. False for a number
     // that is not live.
     bool TryResolve(int64_t number, void*& object, const TClassInfo*& classInfo) const;
+    // A one-entry memo of the last resolution, for a caller on one thread that resolves
+    // the same number over and over (the host calls of a script loop). It answers
+    // without the lock while nothing was registered or unregistered since and, for a
+    // TObject, while its dynamic type is the one it had.
+    struct TResolveMemo {
+        int64_t FNumber = 0;
+        uint64_t FEpoch = 0;
+        TObject* FTObject = nullptr;
+        const std::type_info* FType = nullptr;
+        void* FObject = nullptr;
+        const TClassInfo* FClass = nullptr;
+    };
+    // As TryResolve, through `memo`.
+    bool TryResolve(int64_t number, void*& object, const TClassInfo*& classInfo, TResolveMemo& memo) const;
     // As TryResolve, raising EInvalidCast "Invalid class typecast" for a number that is not live.
     std::pair<void*, const TClassInfo*> Resolve(int64_t number) const;
     // The object behind a number registered as a TObject; null for any other number.
@@ -65,6 +80,8 @@ private:
     static std::pair<void*, const TClassInfo*> ClassPartOf(TSlot& slot);
 
     mutable TSpinLock FLock;
+    // Counts registrations and unregistrations (changed under FLock); memos compare it.
+    std::atomic<uint64_t> FEpoch{1};
     mutable std::vector<TSlot> FSlots; // mutable for the class cache filled while resolving
     uint32_t FFirstFree = 0; // slot index + 1; 0 when no slot is free
     std::unordered_map<const void*, int64_t> FNumbers;

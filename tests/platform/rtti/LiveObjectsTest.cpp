@@ -99,3 +99,29 @@ TEST(LiveObjects, RepeatedResolutionsGiveTheSameObjectAndClass) {
 }
 
 } // namespace
+
+// The memo answers the same number again without the registry, and stops answering as
+// soon as the object is gone: its number then fails even when the slot is reused.
+TEST(LiveObjects, ResolveMemoNeverOutlivesItsObject) {
+    TLiveObjects& objects = TLiveObjects::Instance();
+    TLiveObjects::TResolveMemo memo;
+    void* object = nullptr;
+    const TClassInfo* cls = nullptr;
+    auto e = std::make_unique<TEmployee>();
+    const int64_t number = e->ObjectNumber();
+    for (int round = 0; round < 2; ++round) {
+        ASSERT_TRUE(objects.TryResolve(number, object, cls, memo));
+        EXPECT_EQ(object, e.get());
+        EXPECT_EQ(cls, &TEmployee::ClassInfo());
+    }
+    EXPECT_EQ(memo.FNumber, number) << "a described class is remembered";
+
+    e.reset();
+    auto reused = std::make_unique<TEmployee>(); // may take the freed slot, even the address
+    EXPECT_FALSE(objects.TryResolve(number, object, cls, memo));
+    ASSERT_TRUE(objects.TryResolve(reused->ObjectNumber(), object, cls, memo));
+    EXPECT_EQ(object, reused.get());
+    ASSERT_TRUE(objects.TryResolve(0, object, cls, memo));
+    EXPECT_EQ(object, nullptr);
+    EXPECT_EQ(cls, nullptr);
+}
