@@ -125,88 +125,48 @@ inline int64_t Mod(int64_t x, int64_t y) {
     if (x == int32_t(x) && y == int32_t(y)) return int32_t(x) % int32_t(y);
     return x % y;
 }
-// The four arithmetic operators on plain integers and doubles with exactly the results of
-// their handlers' fast paths; false (nothing written) for anything those leave to the
-// value operations, which also raise the floating-point faults.
+// The four arithmetic operators and mod on plain integers and doubles with exactly the
+// results of the value operations; false (nothing written) for anything those leave to
+// the value operations, which also raise the floating-point faults and overflows.
 template <class L, class R>
 VORN_VM_HOT bool Arith(unsigned op, const L& l, const R& r, Plain& out) {
     int64_t x, y, z;
     double a, b, c;
-    // The two pairs loops spend their time on first: 32-bit integers (whose sums,
-    // differences and products always fit 64 bits) and doubles.
-    if (BothInt32(l, r)) {
-        x = l.RawInteger();
-        y = r.RawInteger();
+    // Integers of either width (literals are 64-bit, so loops mostly meet those).
+    if (Ints(l, r, x, y)) {
         switch (op) {
-        case inOperAdd: z = x + y; break;
-        case inOperSub: z = x - y; break;
-        case inOperMul: z = x * y; break;
+        case inOperAdd:
+            if (__builtin_add_overflow(x, y, &z)) return false;
+            break;
+        case inOperSub:
+            if (__builtin_sub_overflow(x, y, &z)) return false;
+            break;
+        case inOperMul:
+            if (__builtin_mul_overflow(x, y, &z)) return false;
+            break;
         case inOperMod:
-            if (y == 0) return false;
+            if (y == 0 || (x == INT64_MIN && y == -1)) return false;
             out = Plain::Integer(static_cast<int32_t>(static_cast<uint32_t>(Mod(x, y))));
             return true;
         case inOperSlash:
-            if (y == 0) return false;
+            // Only two 32-bit integers divide here: a 64-bit one is left to the value operation.
+            if (!BothInt32(l, r) || y == 0) return false;
             out = Plain::Double(double(x) / double(y));
             return true;
         default: return false;
         }
-        out = z == int32_t(z) ? Plain::Integer(int32_t(z)) : Plain::Int64(z);
+        out = IntResult(l, r, z);
         return true;
     }
-    if (l.VType() == varDouble && r.VType() == varDouble) {
-        a = l.RawDouble();
-        b = r.RawDouble();
-        switch (op) {
-        case inOperAdd: c = a + b; break;
-        case inOperSub: c = a - b; break;
-        case inOperMul: c = a * b; break;
-        case inOperSlash:
-            if (b == 0) return false;
-            c = a / b;
-            break;
-        default: return false;
-        }
-        if (!std::isfinite(c)) return false;
-        out = Plain::Double(c);
-        return true;
-    }
+    if (!Reals(l, r, a, b)) return false;
     switch (op) {
-    case inOperAdd:
-        if (Ints(l, r, x, y)) {
-            if (__builtin_add_overflow(x, y, &z)) return false;
-            out = IntResult(l, r, z);
-            return true;
-        }
-        if (!Reals(l, r, a, b)) return false;
-        c = a + b;
-        break;
-    case inOperSub:
-        if (Ints(l, r, x, y)) {
-            if (__builtin_sub_overflow(x, y, &z)) return false;
-            out = IntResult(l, r, z);
-            return true;
-        }
-        if (!Reals(l, r, a, b)) return false;
-        c = a - b;
-        break;
-    case inOperMul:
-        if (Ints(l, r, x, y)) {
-            if (__builtin_mul_overflow(x, y, &z)) return false;
-            out = IntResult(l, r, z);
-            return true;
-        }
-        if (!Reals(l, r, a, b)) return false;
-        c = a * b;
-        break;
+    case inOperAdd: c = a + b; break;
+    case inOperSub: c = a - b; break;
+    case inOperMul: c = a * b; break;
     case inOperSlash:
-        if (!RealOf(l, a) || !RealOf(r, b) || b == 0) return false;
+        if (b == 0) return false;
         c = a / b;
         break;
-    case inOperMod:
-        if (!Ints(l, r, x, y) || y == 0 || (x == INT64_MIN && y == -1)) return false;
-        out = Plain::Integer(static_cast<int32_t>(static_cast<uint32_t>(Mod(x, y))));
-        return true;
     default: return false;
     }
     if (!std::isfinite(c)) return false;
@@ -484,13 +444,12 @@ VORN_VM_FUSED TSimplifiedCode* TatVirtualMachine::FusedStepJump(TSimplifiedCode*
     if (!vmfast::Ints(f.Constant, slot, x, y) || __builtin_add_overflow(x, y, &z)) return nullptr;
     vmfast::IntResult(f.Constant, slot, z).StoreTo(slot);
     // The loop test after the store is usually fused as well: run it right here, in the
-    // same frame (fused steps run only while nothing watches the run).
+    // same frame (fused steps run only while nothing watches the run; the link step
+    // widened this step's slot range to the test's).
     TSimplifiedCode* test = f.Target;
     if (test->Fused != fuCompareJump || test == FStopInstruction) return test;
     const TSimplifiedCode::TFusedOperands& t = test->Fuse;
-    const int64_t base = FStackBase;
-    if (base + t.Low < 0 || base + t.High >= StackSize || !vmfast::IntOf(frame[t.A], x) || !vmfast::IntOf(frame[t.B], y))
-        return test;
+    if (!vmfast::IntOf(frame[t.A], x) || !vmfast::IntOf(frame[t.B], y)) return test;
     return CompareInts(t.Op, x, y) ? t.Exit : t.Target;
 }
 

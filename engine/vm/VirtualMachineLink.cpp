@@ -311,6 +311,13 @@ void TatVirtualMachine::FuseSequences(const std::vector<TSimplifiedCode*>& table
         SpanFusedSlots(*i);
         i->Dispatch = i->Fused != 0 ? i->Fused : uint8_t(i->OpCode);
     }
+    // A for-loop step runs its loop test in place: one range check covers both.
+    for (TSimplifiedCode* i : table) {
+        if (i->Fused != fuStepJump || i->Fuse.Target == nullptr || i->Fuse.Target->Fused != fuCompareJump) continue;
+        const TSimplifiedCode::TFusedOperands& test = i->Fuse.Target->Fuse;
+        i->Fuse.Low = std::min(i->Fuse.Low, test.Low);
+        i->Fuse.High = std::max(i->Fuse.High, test.High);
+    }
 }
 
 } // namespace vorn::engine

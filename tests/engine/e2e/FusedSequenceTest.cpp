@@ -48,6 +48,8 @@ const FusedCase Cases[] = {
      " if a <> 1 then n := n + 2048; Print(n); end.",
      "1443\n"},
     {"DownToLoop", "var i, s: integer; begin s := 0; for i := 3 downto 1 do s := s * 10 + i; Print(s); end.", "321\n"},
+    {"SlashOfWideIntegers", "var a, b: integer; x: double; begin a := 7; b := 2; x := a / b; Print(x); Print(a * b - 20); end.",
+     "3.5\n-6\n"},
     {"CountedDestination", "var a, x: variant; begin x := 'text'; a := 2; x := a * 3; Print(x); end.", "6\n"},
     {"MixedKinds", "var i: integer; d: double; begin d := 0.5; for i := 1 to 3 do d := d + i / 2; Print(d); end.",
      "3.5\n"},
