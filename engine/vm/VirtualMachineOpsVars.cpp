@@ -91,10 +91,12 @@ void TatVirtualMachine::_PushGlobalVarByRef() {
 
 // ---- Indexed access --------------------------------------------------------------------------
 
+// The array is read where it lies (no counted copy); the element is copied out before
+// the push, which could reuse its slot in broken code.
 void TatVirtualMachine::_PushIdxVar() {
     int32_t n = FCurrentInstruction->vByte;
     NeedOperands(n);
-    Variant a = DerefValue(FrameSlot(FCurrentInstruction->vInteger));
+    const Variant& a = DerefPValue(FrameSlot(FCurrentInstruction->vInteger));
     FStackTop -= n;
     Variant element = GetScriptArrayElement(a, 1);
     Push(std::move(element));
@@ -103,7 +105,7 @@ void TatVirtualMachine::_PushIdxVar() {
 void TatVirtualMachine::_PushGlobalIdxVar() {
     int32_t n = FCurrentInstruction->vByte;
     NeedOperands(n);
-    Variant a = DerefValue(GlobalSlot(FCurrentInstruction->vInteger));
+    const Variant& a = DerefPValue(GlobalSlot(FCurrentInstruction->vInteger));
     FStackTop -= n;
     Variant element = GetScriptArrayElement(a, 1);
     Push(std::move(element));
@@ -128,7 +130,10 @@ int32_t TatVirtualMachine::IndexValue(int start, int j, int offset) {
     if (start + j > n) RuntimeError("Not enough index values for the array's dimensions");
     int32_t slot = FStackTop + start + j + offset;
     if (static_cast<uint32_t>(slot) >= static_cast<uint32_t>(StackSize)) StackOverflow();
-    return VarToInteger(FProcStack[size_t(slot)]);
+    const Variant& v = FProcStack[size_t(slot)];
+    if (v.VType() == varInteger) return v.RawInteger();
+    if (v.VType() == varInt64 && v.RawInt64() == int32_t(v.RawInt64())) return int32_t(v.RawInt64());
+    return VarToInteger(v);
 }
 
 Variant TatVirtualMachine::GetScriptArrayElement(const Variant& v, int start) {
