@@ -184,7 +184,8 @@ inline bool StoreReal(Variant& l, double z) {
 inline void TatVirtualMachine::_Prepare() {
     int32_t n = FCurrentInstruction->vInteger;
     if (n < 0 || n > StackSize - FStackTop) StackOverflow();
-    for (int32_t i = 0; i < n; ++i) FProcStack[size_t(FStackTop + i)] = Variant::Null();
+    Variant* locals = FProcStack.get() + FStackTop;
+    for (int32_t i = 0; i < n; ++i) locals[i].AssignPlain(varNull, 0);
     FStackTop += n;
     FPrepareInstruction = FCurrentInstruction;
 }

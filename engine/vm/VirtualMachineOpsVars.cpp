@@ -61,8 +61,8 @@ void TatVirtualMachine::_StoreVarRefConst() {
 }
 
 void TatVirtualMachine::_CopyVar() {
-    Variant v = DerefValue(FrameSlot(FCurrentInstruction->vInteger));
-    FrameSlot(FCurrentInstruction->vInteger2) = std::move(v);
+    const Variant& v = DerefPValue(FrameSlot(FCurrentInstruction->vInteger));
+    FrameSlot(FCurrentInstruction->vInteger2) = v;
 }
 
 void TatVirtualMachine::_CopyVarRef() {
