@@ -5,6 +5,7 @@
 // parts are out of order) is refused here as an internal error.
 
 #include <algorithm>
+#include <initializer_list>
 #include <vector>
 
 #include "engine/compiler/ClassRegistry.h"
@@ -186,17 +187,18 @@ bool IsArith(TInstruction op) { return op == inOperAdd || op == inOperSub || op 
 // The range of frame slots the fused sequence headed by `head` reads and writes.
 void TatVirtualMachine::SpanFusedSlots(TSimplifiedCode& head) {
     TSimplifiedCode::TFusedOperands& f = head.Fuse;
-    std::vector<int32_t> slots;
+    auto span = [&f](std::initializer_list<int32_t> slots) {
+        f.Low = std::min(slots);
+        f.High = std::max(slots);
+    };
     switch (head.Fused) {
-    case fuThreeOpStore: slots = {f.A, f.B, f.X}; if (f.CIsSlot) slots.push_back(f.C); break;
-    case fuCompareJump: case fuVarVarOp: slots = {f.A, f.B}; break;
-    case fuVarConstOpStore: case fuNegStore: slots = {f.A, f.X}; break;
-    case fuPushVarMod: case fuVarConstOp: case fuCompareConstJump: slots = {f.A}; break;
-    case fuStepJump: case fuAddStore: case fuStorePush: slots = {f.X}; break;
-    default: return;
+    case fuThreeOpStore: f.CIsSlot ? span({f.A, f.B, f.C, f.X}) : span({f.A, f.B, f.X}); break;
+    case fuCompareJump: case fuVarVarOp: span({f.A, f.B}); break;
+    case fuVarConstOpStore: case fuNegStore: span({f.A, f.X}); break;
+    case fuPushVarMod: case fuVarConstOp: case fuCompareConstJump: span({f.A}); break;
+    case fuStepJump: case fuAddStore: case fuStorePush: span({f.X}); break;
+    default: break;
     }
-    f.Low = *std::min_element(slots.begin(), slots.end());
-    f.High = *std::max_element(slots.begin(), slots.end());
 }
 
 // Marks the heads of the hot sequences loops compile to. A sequence is fused only when
